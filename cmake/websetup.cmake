@@ -1,0 +1,49 @@
+# Shared compile settings and the helper that picks a seam's platform file.
+
+add_library(websetup_options INTERFACE)
+target_include_directories(websetup_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(websetup_options INTERFACE -Wall -Wextra)
+if(WEBSETUP_WERROR)
+  target_compile_options(websetup_options INTERFACE -Werror)
+endif()
+if(WEBSETUP_SANITIZE)
+  target_compile_options(websetup_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                         -fno-sanitize-recover=undefined)
+  target_link_options(websetup_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Windows 7 API level; wide-character Win32 calls throughout.
+  target_compile_definitions(websetup_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                             _WIN32_WINNT=0x0601 WINVER=0x0601)
+  # Setup.exe must start on a bare Windows: no C++ runtime or pthread DLL beside it.
+  target_link_options(websetup_options INTERFACE -static -static-libgcc -static-libstdc++)
+  target_compile_options(websetup_options INTERFACE -ffunction-sections -fdata-sections)
+  target_link_options(websetup_options INTERFACE -Wl,--gc-sections)
+endif()
+
+# websetup_platform_sources(<target> <dir> <base>...): adds <base>_win.cpp on Windows and
+# <base>_posix.cpp elsewhere.
+function(websetup_platform_sources target dir)
+  if(WIN32)
+    set(suffix _win.cpp)
+  else()
+    set(suffix _posix.cpp)
+  endif()
+  foreach(base IN LISTS ARGN)
+    target_sources(${target} PRIVATE ${dir}/${base}${suffix})
+  endforeach()
+endfunction()
+
+# websetup_add_test(<name> SOURCES ... LIBS ...): one GoogleTest executable, registered with
+# ctest. On i686 the tests are built (to keep them compiling) but not registered: these
+# machines cannot execute 32-bit programs.
+function(websetup_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} websetup_test_support GTest::gtest_main GTest::gmock websetup_options)
+  if(NOT (WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4))
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 ENVIRONMENT "WINEDEBUG=-all")
+  endif()
+endfunction()

@@ -1,0 +1,26 @@
+// The names and folders of one run: program folder, setup name, setup temp folder.
+#pragma once
+
+#include <string>
+
+// Stores the folder of the running executable: up to and including its last separator
+// (lower-cased on Windows, whose file names ignore case); a path without a separator gives
+// the separator alone.
+void SetProgramFolder(const std::wstring& path);
+// A copy of the program folder; it always ends in a separator once set.
+std::wstring GetProgramFolder();
+
+// The text between the first two underscores of the executable's file name, when it holds at
+// least one character; otherwise "Local". Case is kept.
+std::wstring SetupNameFromFileName(const std::wstring& fileName);
+
+// temporary folder + separator + "Orvel's Projects" + separator + setup name + "Setup".
+std::wstring SetupTempFolderFor(const std::wstring& tempFolder, const std::wstring& setupName);
+
+// Creates the setup temp folder with every missing parent. It counts as created only when it
+// and its "Orvel's Projects" parent are private to the user, so that nobody else can plant
+// files in a folder whose contents are about to be run.
+bool CreateSetupTempFolder(const std::wstring& setupTempFolder);
+
+inline constexpr wchar_t kProjectsFolderName[] = L"Orvel's Projects";
+inline constexpr wchar_t kDefaultSetupName[] = L"Local";

@@ -1,0 +1,54 @@
+// Platform-independent parts of the framework stand-in: the application object and message
+// routing for windows without a platform window.
+#include "framework/framework.h"
+#include "framework/framework_platform.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}  // namespace
+
+LRESULT_T CWnd::OnMessage(unsigned, WPARAM_T, LPARAM_T) { return 0; }
+
+CWinApp::CWinApp() { g_app = this; }
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+std::wstring AppNameFromPath(const std::wstring& executablePath) {
+  const auto slash = executablePath.find_last_of(L"\\/");
+  std::wstring name = slash == std::wstring::npos ? executablePath : executablePath.substr(slash + 1);
+  const auto dot = name.find_last_of(L'.');
+  if (dot != std::wstring::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+int RunApplication(const std::wstring& executablePath) {
+  CWinApp* app = AfxGetApp();
+  if (app == nullptr) return 0;
+  app->SetAppName(AppNameFromPath(executablePath));
+  if (app->InitInstance()) {
+    // No message loop: the run happens entirely inside InitInstance.
+  }
+  app->ExitInstance();
+  return 0;  // The exit status is 0 after success and after every failure.
+}
+
+namespace {
+MessageBoxRecorder& Recorder() {
+  static MessageBoxRecorder recorder;
+  return recorder;
+}
+}  // namespace
+
+void SetMessageBoxRecorderForTesting(MessageBoxRecorder recorder) { Recorder() = std::move(recorder); }
+
+void ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
+  if (Recorder()) {
+    Recorder()(text, caption);
+    return;
+  }
+  ShowPlatformMessageBox(owner, text, caption);
+}

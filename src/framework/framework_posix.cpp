@@ -1,0 +1,17 @@
+// Linux side of the framework: messages are delivered by a direct call; without a display a
+// message box is one line "caption: text" on stderr.
+#include <cstdio>
+
+#include "framework/framework_platform.h"
+#include "system/text.h"
+
+LRESULT_T SendWindowMessage(WindowHandle window, unsigned message, WPARAM_T wParam, LPARAM_T lParam) {
+  if (window == nullptr) return 0;
+  return window->OnMessage(message, wParam, lParam);
+}
+
+void ShowPlatformMessageBox(WindowHandle, const std::wstring& text, const std::wstring& caption) {
+  const std::string line = ToUtf8(caption) + ": " + ToUtf8(text) + "\n";
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}

@@ -1,0 +1,34 @@
+// CFile: a binary file opened for reading or writing, as the description loader and the
+// download worker use it. Sizes are 64-bit so files of 2 GiB and more compare correctly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CFile {
+ public:
+  enum class Mode { Read, CreateWrite };  // CreateWrite creates the file or truncates it
+
+  CFile() = default;
+  ~CFile();
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+
+  bool Open(const std::wstring& path, Mode mode);
+  bool IsOpen() const;
+  // Reads up to size bytes; returns the count read, 0 at the end, -1 on error.
+  std::int64_t Read(void* buffer, std::size_t size);
+  // True only when every byte was written.
+  bool Write(const void* data, std::size_t size);
+  // Length of the open file, or -1.
+  std::int64_t Length() const;
+  void Close();
+
+  // Status by path: false when the file cannot be found; otherwise its size.
+  static bool GetStatus(const std::wstring& path, std::uint64_t& size);
+
+ private:
+  // A file descriptor on Linux, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE) when closed.
+  std::intptr_t m_handle = -1;
+};

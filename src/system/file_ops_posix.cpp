@@ -1,0 +1,131 @@
+// File operations on Linux. Folders the bootstrapper creates are private (mode 0700), and
+// nothing here writes or deletes through a symbolic link: /tmp is shared between users.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "system/file_ops.h"
+#include "system/path.h"
+#include "system/text.h"
+
+namespace {
+std::string Native(const std::wstring& path) { return ToUtf8(path); }
+
+bool LinkStatus(const std::string& path, struct stat& st) { return ::lstat(path.c_str(), &st) == 0; }
+
+// Moves without ever replacing an existing entry (rename(2) alone would replace it).
+bool MoveNoReplace(const std::string& source, const std::string& destination) {
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without RENAME_NOREPLACE: link(2) fails atomically when the target exists.
+  if (::link(source.c_str(), destination.c_str()) == 0) return ::unlink(source.c_str()) == 0;
+  struct stat st {};
+  if (errno == EEXIST || LinkStatus(destination, st)) return false;
+  return ::rename(source.c_str(), destination.c_str()) == 0;
+}
+
+bool CopyContents(int from, int to) {
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(from, buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(to, buffer + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      done += w;
+    }
+  }
+}
+}  // namespace
+
+bool FileExists(const std::wstring& path) {
+  struct stat st {};
+  return LinkStatus(Native(path), st);
+}
+
+bool RenameInFolder(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName) {
+  return MoveNoReplace(Native(JoinPath(folder, oldName)), Native(JoinPath(folder, newName)));
+}
+
+bool DeleteFileInFolder(const std::wstring& folder, const std::wstring& name) {
+  const std::string path = Native(JoinPath(folder, name));
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  struct stat st {};
+  if (LinkStatus(path, st) && S_ISREG(st.st_mode)) ::chmod(path.c_str(), st.st_mode | S_IWUSR);
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool CreateFolderChain(const std::wstring& wpath) {
+  const std::string path = Native(wpath);
+  std::size_t i = path.find('/');
+  if (i == std::string::npos) return true;
+  while (i < path.size()) {
+    i = path.find('/', i + 1);
+    if (i == std::string::npos) i = path.size();
+    const std::string level = path.substr(0, i);
+    if (level.empty() || level.back() == '/') continue;  // "//" or a trailing separator
+    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+bool DeleteFolder(const std::wstring& folder, IClock& clock) {
+  const std::string path = Native(folder);
+  // O_NOFOLLOW: a folder that has been replaced by a link is not emptied through it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    if (DIR* dir = ::fdopendir(fd)) {
+      while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
+          ::unlinkat(fd, entry->d_name, 0);
+        }
+      }
+      ::closedir(dir);
+    } else {
+      ::close(fd);
+    }
+  }
+  for (int attempt = 1;; ++attempt) {
+    if (::rmdir(path.c_str()) == 0) return true;
+    if (attempt == kFolderRemovalAttempts) return false;
+    clock.Sleep(kFolderRemovalPauseMs);
+  }
+}
+
+bool CopyFileToFolder(const std::wstring& source, const std::wstring& folder) {
+  std::wstring sourceFolder, name;
+  SplitPath(source, sourceFolder, name);
+  const std::string destination = Native(folder + L"/" + name);
+  const int from = ::open(Native(source).c_str(), O_RDONLY | O_CLOEXEC);
+  if (from < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(from, &st) == 0 && S_ISREG(st.st_mode);
+  struct stat old {};
+  // A read-only earlier copy is replaced; a link in its place is removed, never written through.
+  if (ok && LinkStatus(destination, old)) {
+    if (S_ISLNK(old.st_mode)) ::unlink(destination.c_str());
+    else ::chmod(destination.c_str(), old.st_mode | S_IWUSR);
+  }
+  const int to = ok ? ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
+  ok = to >= 0 && CopyContents(from, to) && ::fchmod(to, st.st_mode & 0777) == 0;
+  if (to >= 0 && ::close(to) != 0) ok = false;
+  ::close(from);
+  return ok;
+}
+
+bool IsPrivateFolder(const std::wstring& path) {
+  struct stat st {};
+  if (!LinkStatus(Native(path), st)) return false;
+  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}

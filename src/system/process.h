@@ -1,0 +1,27 @@
+// Starting the final setup and waiting for it; the module path and the current directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A started process: a process HANDLE on Windows, a pid on Linux; kNoProcess when none.
+using ProcessHandle = std::intptr_t;
+inline constexpr ProcessHandle kNoProcess = 0;
+
+// Opens program as the shell's "open" verb would, with workingFolder as its working
+// directory, shown normally, and returns the process to wait for (or kNoProcess). On Linux a
+// native executable or a "#!" script is made executable and started directly.
+ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void* ownerWindow);
+
+enum class WaitResult { Timeout, Ended };
+// Waits up to milliseconds for the process to end.
+WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds);
+// Releases the handle (on Linux, reaps the process if it has ended).
+void CloseProcess(ProcessHandle process);
+
+// The running executable's path as the platform first reports it.
+std::wstring GetModulePath();
+// The long (canonical) form of an existing path, or empty when it cannot be worked out.
+std::wstring GetLongPathForm(const std::wstring& path);
+bool SetCurrentFolder(const std::wstring& folder);
+std::wstring GetCurrentFolder();

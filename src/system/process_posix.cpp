@@ -1,0 +1,84 @@
+// Processes and module path on Linux: posix_spawn with a working directory, waitpid,
+// /proc/self/exe.
+#include <fcntl.h>
+#include <limits.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "system/process.h"
+#include "system/text.h"
+
+extern char** environ;
+
+namespace {
+// A file the system can start by itself: an ELF executable or a script with "#!".
+bool IsStartable(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char head[4] = {};
+  const ssize_t n = ::read(fd, head, sizeof head);
+  ::close(fd);
+  const bool elf = n == 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
+  const bool script = n >= 2 && head[0] == '#' && head[1] == '!';
+  return elf || script;
+}
+
+constexpr long kPollNanoseconds = 20 * 1000 * 1000;  // 20 ms between checks of a running process
+}  // namespace
+
+ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void*) {
+  const std::string path = ToUtf8(program);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !IsStartable(path)) return kNoProcess;
+  // Downloads arrive without the executable bit.
+  ::chmod(path.c_str(), st.st_mode | S_IXUSR);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, ToUtf8(workingFolder).c_str());
+  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? static_cast<ProcessHandle>(pid) : kNoProcess;
+}
+
+WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds) {
+  const auto pid = static_cast<pid_t>(process);
+  for (std::uint64_t waited = 0;; waited += kPollNanoseconds / 1000000) {
+    int status = 0;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid || (r < 0 && errno != EINTR)) return WaitResult::Ended;
+    if (waited >= milliseconds) return WaitResult::Timeout;
+    timespec pause{0, kPollNanoseconds};
+    ::nanosleep(&pause, nullptr);
+  }
+}
+
+void CloseProcess(ProcessHandle) {}
+
+std::wstring GetModulePath() {
+  char buffer[PATH_MAX] = {};
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? FromUtf8(std::string(buffer, static_cast<std::size_t>(n))) : std::wstring();
+}
+
+std::wstring GetLongPathForm(const std::wstring& path) {
+  char* resolved = ::realpath(ToUtf8(path).c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::wstring result = FromUtf8(resolved);
+  std::free(resolved);
+  return result;
+}
+
+bool SetCurrentFolder(const std::wstring& folder) { return ::chdir(ToUtf8(folder).c_str()) == 0; }
+
+std::wstring GetCurrentFolder() {
+  char buffer[PATH_MAX] = {};
+  return ::getcwd(buffer, sizeof buffer) != nullptr ? FromUtf8(buffer) : std::wstring();
+}

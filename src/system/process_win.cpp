@@ -1,0 +1,51 @@
+// Processes and module path on Windows: ShellExecuteExW, WaitForSingleObject, GetModuleFileNameW.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "system/process.h"
+
+ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void* ownerWindow) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_UNICODE | SEE_MASK_NO_CONSOLE;  // 0xC440
+  info.hwnd = static_cast<HWND>(ownerWindow);
+  info.lpVerb = L"open";
+  info.lpFile = program.c_str();
+  info.lpParameters = L"";
+  info.lpDirectory = workingFolder.c_str();
+  info.nShow = SW_SHOW;
+  // Success is judged by the process handle alone, not by the call's result.
+  ShellExecuteExW(&info);
+  return reinterpret_cast<ProcessHandle>(info.hProcess);
+}
+
+WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds) {
+  const DWORD result = WaitForSingleObject(reinterpret_cast<HANDLE>(process), milliseconds);
+  return result == WAIT_TIMEOUT ? WaitResult::Timeout : WaitResult::Ended;
+}
+
+void CloseProcess(ProcessHandle process) {
+  if (process != kNoProcess) CloseHandle(reinterpret_cast<HANDLE>(process));
+}
+
+std::wstring GetModulePath() {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  return std::wstring(buffer, length < MAX_PATH ? length : MAX_PATH);
+}
+
+std::wstring GetLongPathForm(const std::wstring& path) {
+  constexpr DWORD kLongPathUnits = 1024;
+  wchar_t buffer[kLongPathUnits] = {};
+  const DWORD length = GetLongPathNameW(path.c_str(), buffer, kLongPathUnits);
+  if (length == 0 || length >= kLongPathUnits) return {};
+  return buffer;
+}
+
+bool SetCurrentFolder(const std::wstring& folder) { return SetCurrentDirectoryW(folder.c_str()) != 0; }
+
+std::wstring GetCurrentFolder() {
+  wchar_t buffer[1024] = {};
+  const DWORD length = GetCurrentDirectoryW(1024, buffer);
+  return length > 0 && length < 1024 ? std::wstring(buffer, length) : std::wstring();
+}

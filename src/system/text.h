@@ -1,0 +1,23 @@
+// Conversions between the core's wide text and the bytes of files, system calls and the
+// network.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// UTF-8 for Linux system calls and terminal output; invalid input is replaced, never fatal.
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view bytes);
+
+// 8-bit text as the system reads it: the ANSI code page on Windows; on Linux UTF-8, where
+// bytes that are not valid UTF-8 are read as Windows-1252 so that files written on Windows
+// load.
+std::wstring DecodeNarrowText(std::string_view bytes);
+// The reverse, for files handed to other programs: ANSI code page on Windows (characters
+// outside it become the code page's replacement), UTF-8 on Linux.
+std::string EncodeNarrowText(std::wstring_view text);
+
+// Upper-cases the ASCII letters a to z only; every other character stays as it is.
+std::wstring AsciiUpper(std::wstring_view text);
+// Lower-cases the whole text as the platform's text rules do (CharLowerW on Windows).
+std::wstring LowerCase(std::wstring_view text);

@@ -1,0 +1,133 @@
+// The run sequence: names of the run, launch and wait, clean-up, and the real Setup program.
+#include "app/setup_app.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/run_names.h"
+#include "support/test_support.h"
+#include "system/file_ops.h"
+#include "system/folders.h"
+#include "system/path.h"
+#include "system/process.h"
+#include "system/text.h"
+#include "websetup_config.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::wstring kSep(1, kPathSeparator);
+
+std::wstring StubName() { return kIsWindows ? L"FinalSetup.exe" : L"FinalSetup"; }
+
+bool SameFolder(const std::wstring& a, const std::wstring& b) {
+  return LowerCase(StripTrailingSeparator(GetLongPathForm(a))) == LowerCase(StripTrailingSeparator(GetLongPathForm(b)));
+}
+
+// Copies the stand-in final setup into folder under the name the description would give.
+void PlaceFinalSetup(const std::wstring& folder) {
+  fs::copy_file(fs::path(BuildPathForTesting(WEBSETUP_FINAL_SETUP_STUB)), fs::path(folder + kSep + StubName()),
+                fs::copy_options::overwrite_existing);
+}
+}  // namespace
+
+class SetupAppTest : public ::testing::Test {
+ protected:
+  SetupAppTest() { m_app.SetAppName(L"Setup_MyApp_"); }
+  ~SetupAppTest() override { SetCurrentFolder(m_startFolder); }
+
+  std::wstring m_startFolder = GetCurrentFolder();
+  CTempFolder m_temp;
+  CFakeClock m_clock;
+  CSetupApp m_app{m_clock};
+  CMessageBoxRecorder m_boxes;
+};
+
+// Catches names worked out from the wrong path, or a current directory left elsewhere.
+TEST_F(SetupAppTest, WorksOutNamesFromTheRunningProgram) {
+  CScopedTempFolderEnv env(m_temp.Path());
+  const CRunNames names = m_app.WorkOutRunNames();
+  EXPECT_EQ(names.modulePath, GetLongPathForm(GetModulePath()));
+  EXPECT_EQ(names.setupName, L"Local");  // the test program's name has no underscores
+  EXPECT_EQ(names.setupTempFolder, m_temp.Path() + kSep + L"Orvel's Projects" + kSep + L"LocalSetup");
+  EXPECT_EQ(GetProgramFolder().back(), kPathSeparator);
+  EXPECT_TRUE(SameFolder(GetCurrentFolder(), GetProgramFolder()));
+}
+
+// Catches a missing message (or a wait on nothing) when the final setup cannot be started.
+TEST_F(SetupAppTest, LaunchWithoutProcessShowsTheMessage) {
+  EXPECT_FALSE(m_app.RunFinalSetup(m_temp.Path(), L"no-such-program.exe"));
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].first, L"Error: Failed to start the final setup.");
+  EXPECT_EQ(m_boxes.m_boxes[0].second, L"Setup_MyApp_");
+}
+
+// Catches a launch with the wrong working directory, a wait that returns early, or a clean-up
+// that leaves the setup temp folder behind.
+TEST_F(SetupAppTest, RunsTheFinalSetupInTheSetupTempFolderAndCleansUp) {
+  const std::wstring folder = m_temp / L"MyAppSetup";
+  ASSERT_TRUE(CreateFolderChain(folder));
+  PlaceFinalSetup(folder);
+  EXPECT_TRUE(m_app.RunFinalSetup(folder, StubName()));
+  EXPECT_TRUE(m_boxes.m_boxes.empty());
+  EXPECT_TRUE(FileExists(folder + kSep + L"final-setup-ran.txt"));  // written just before it ended
+
+  SetProgramFolder(m_temp.Path() + kSep);
+  m_app.CleanUp(folder);
+  EXPECT_FALSE(FileExists(folder));
+  EXPECT_TRUE(m_clock.m_sleeps.empty());
+  EXPECT_TRUE(SameFolder(GetCurrentFolder(), m_temp.Path()));
+}
+
+// Catches a recursive clean-up: a subfolder left by the final setup keeps the folder alive.
+TEST_F(SetupAppTest, SubfolderLeftByTheFinalSetupKeepsTheFolder) {
+  const std::wstring folder = m_temp / L"MyAppSetup";
+  ASSERT_TRUE(CreateFolderChain(folder));
+  PlaceFinalSetup(folder);
+  WriteFileBytes(folder + kSep + L"leave-a-subfolder", "");
+  ASSERT_TRUE(m_app.RunFinalSetup(folder, StubName()));
+  SetProgramFolder(m_temp.Path() + kSep);
+  m_app.CleanUp(folder);
+  EXPECT_TRUE(FileExists(folder + kSep + L"left-behind"));
+  EXPECT_FALSE(FileExists(folder + kSep + StubName()));
+  EXPECT_EQ(m_clock.m_sleeps, (std::vector<std::uint32_t>{1000, 1000}));
+}
+
+// Catches a Setup program that does not clear its setup temp folder (named after its own
+// file name) or does not end.
+TEST(SetupProgramTest, RemovesItsSetupTempFolderAndEnds) {
+  CTempFolder temp;
+  CScopedTempFolderEnv env(temp.Path());
+  const std::wstring setup = temp / (kIsWindows ? L"Setup_E2e_.exe" : L"Setup_E2e_");
+  fs::copy_file(fs::path(BuildPathForTesting(WEBSETUP_SETUP_BINARY)), fs::path(setup));
+  const std::wstring leftover = temp / L"Orvel's Projects" + kSep + L"E2eSetup";
+  ASSERT_TRUE(CreateFolderChain(leftover));
+  WriteFileBytes(leftover + kSep + L"old.txt", "from an earlier run");
+
+  const ProcessHandle process = StartProgram(setup, temp.Path(), nullptr);
+  ASSERT_NE(process, kNoProcess);
+  int slices = 0;
+  while (WaitForProcess(process, 5000) == WaitResult::Timeout) ASSERT_LT(++slices, 12) << "Setup did not end";
+  CloseProcess(process);
+  EXPECT_FALSE(FileExists(leftover));
+  EXPECT_TRUE(FileExists(temp / L"Orvel's Projects"));  // the parent is never removed
+}
+
+// Catches an entry point that runs nothing or a wrong application name.
+TEST(FrameworkTest, ApplicationNameIsTheBaseFileName) {
+  EXPECT_EQ(AppNameFromPath(L"C:\\Downloads\\Setup_MyApp_.exe"), L"Setup_MyApp_");
+  EXPECT_EQ(AppNameFromPath(L"/home/u/Setup_MyApp_"), L"Setup_MyApp_");
+  EXPECT_EQ(AppNameFromPath(L"/home/u.v/Setup"), L"Setup");
+
+  struct CCountingApp : CWinApp {
+    bool InitInstance() override {
+      ++m_calls;
+      return false;
+    }
+    int m_calls = 0;
+  } app;
+  EXPECT_EQ(RunApplication(L"/x/Setup_A_.exe"), 0);
+  EXPECT_EQ(app.m_calls, 1);
+  EXPECT_EQ(app.AppName(), L"Setup_A_");
+}

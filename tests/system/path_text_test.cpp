@@ -1,0 +1,68 @@
+// Path splitting and joining, and the text conversions the core relies on.
+#include <gtest/gtest.h>
+
+#include "system/path.h"
+#include "system/text.h"
+#include "websetup_config.h"
+
+namespace {
+std::wstring Native(std::wstring path) {
+  for (auto& c : path) {
+    if (c == L'/' || c == L'\\') c = kPathSeparator;
+  }
+  return path;
+}
+}  // namespace
+
+struct SplitCase {
+  std::wstring path;
+  std::wstring folder;  // written with '/', compared in the platform's separator
+  std::wstring name;
+};
+
+class SplitPathTest : public ::testing::TestWithParam<SplitCase> {};
+
+// Catches splitting at the wrong separator or losing the folder's trailing separator.
+TEST_P(SplitPathTest, SplitsAtTheLastSeparatorOfEitherKind) {
+  std::wstring folder, name;
+  SplitPath(GetParam().path, folder, name);
+  EXPECT_EQ(folder, Native(GetParam().folder));
+  EXPECT_EQ(name, GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, SplitPathTest,
+                         ::testing::Values(SplitCase{L"C:\\x\\Setup_MyApp_.exe", L"C:/x/", L"Setup_MyApp_.exe"},
+                                           SplitCase{L"C:\\x/sub/a.txt", L"C:/x/sub/", L"a.txt"},
+                                           SplitCase{L"/tmp/folder/", L"/tmp/folder/", L""},
+                                           SplitCase{L"plain.exe", L"", L"plain.exe"}));
+
+// Catches doubled or missing separators when joining.
+TEST(PathTest, JoinAndStripUseOneSeparator) {
+  const std::wstring sep(1, kPathSeparator);
+  EXPECT_EQ(JoinPath(L"a", L"b"), L"a" + sep + L"b");
+  EXPECT_EQ(JoinPath(L"a" + sep, L"b"), L"a" + sep + L"b");
+  EXPECT_EQ(StripTrailingSeparator(L"C:\\"), L"C:");
+  EXPECT_EQ(StripTrailingSeparator(L"C:\\x\\\\"), L"C:\\x\\");  // only one is removed
+  EXPECT_EQ(StripTrailingSeparator(L""), L"");
+}
+
+// Catches upper-casing beyond ASCII, which would change names the system compares exactly.
+TEST(TextTest, AsciiUpperChangesOnlyAsciiLetters) {
+  EXPECT_EQ(AsciiUpper(L"Download sites \u00e4\u00df z"), L"DOWNLOAD SITES \u00e4\u00df Z");
+}
+
+// Catches broken UTF-8 for characters outside the basic plane (surrogates on Windows).
+TEST(TextTest, Utf8RoundTripsEveryPlane) {
+  const std::wstring text = L"a\u00e9\u20ac\U0001F600z";
+  EXPECT_EQ(ToUtf8(text), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z");
+  EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
+}
+
+// Catches 8-bit text that loses Windows-1252 bytes written on Windows.
+TEST(TextTest, NarrowTextReadsUtf8AndFallsBackToWindows1252) {
+  EXPECT_EQ(DecodeNarrowText("plain ASCII"), L"plain ASCII");
+  if (kIsWindows) return;  // the ANSI code page decides on Windows
+  EXPECT_EQ(DecodeNarrowText("caf\xC3\xA9"), L"caf\u00e9");
+  EXPECT_EQ(DecodeNarrowText("caf\xE9 \x80 \x96"), L"caf\u00e9 \u20ac \u2013");
+  EXPECT_EQ(DecodeNarrowText("\xC3"), L"\u00c3");  // a cut sequence is read byte by byte
+}
