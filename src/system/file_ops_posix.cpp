@@ -10,6 +10,7 @@
 #include <string>
 
 #include "system/file_ops.h"
+#include "system/folder_chain.h"
 #include "system/path.h"
 #include "system/text.h"
 
@@ -65,16 +66,10 @@ bool DeleteFileInFolder(const std::wstring& folder, const std::wstring& name) {
   return ::unlink(path.c_str()) == 0;
 }
 
-bool CreateFolderChain(const std::wstring& wpath) {
-  const std::string path = Native(wpath);
-  std::size_t i = path.find('/');
-  if (i == std::string::npos) return true;
-  while (i < path.size()) {
-    i = path.find('/', i + 1);
-    if (i == std::string::npos) i = path.size();
-    const std::string level = path.substr(0, i);
-    if (level.empty() || level.back() == '/') continue;  // "//" or a trailing separator
-    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
+bool CreateFolderChain(const std::wstring& path) {
+  for (const std::wstring& level : PosixFolderChainLevels(path)) {
+    // Private from the first level on: the chain usually grows inside a shared /tmp.
+    if (::mkdir(Native(level).c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
   return true;
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "system/file_ops.h"
+#include "system/folder_chain.h"
 #include "system/path.h"
 
 bool FileExists(const std::wstring& path) {
@@ -28,29 +29,9 @@ bool DeleteFileInFolder(const std::wstring& folder, const std::wstring& name) {
   return DeleteFileW(path.c_str()) != 0;
 }
 
-namespace {
-// Where the level search starts: a network path \\server\share\... makes \\server\share the
-// first level; a path from the root of the drive, \a\b, makes \a\b the first level.
-std::size_t FirstLevelSearchStart(const std::wstring& path, std::size_t firstSeparator) {
-  if (firstSeparator != 0) return firstSeparator;
-  if (path.size() > 1 && path[1] == L'\\') {
-    const auto share = path.find(L'\\', 3);
-    return share == std::wstring::npos ? path.size() : share;
-  }
-  return path.find(L'\\', 1) == std::wstring::npos ? path.size() : path.find(L'\\', 1);
-}
-}  // namespace
-
 bool CreateFolderChain(const std::wstring& path) {
-  std::size_t i = path.find(L'\\');
-  if (i == std::wstring::npos) return true;
-  i = FirstLevelSearchStart(path, i);
-  while (i < path.size()) {
-    i = path.find(L'\\', i + 1);
-    if (i == std::wstring::npos) i = path.size();
-    if (!CreateDirectoryW(path.substr(0, i).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      return false;
-    }
+  for (const std::wstring& level : WindowsFolderChainLevels(path)) {
+    if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
   return true;
 }

@@ -1,5 +1,6 @@
 // File operations against real files in a per-test folder, with the platform's own rules.
 #include "system/file_ops.h"
+#include "system/folder_chain.h"
 
 #include <gtest/gtest.h>
 
@@ -166,4 +167,35 @@ TEST_F(FileOpsTest, IsPrivateFolderRefusesSharedFolders) {
   fs::create_directories(fs::path(shared));
   fs::permissions(fs::path(shared), fs::perms::all);
   EXPECT_FALSE(IsPrivateFolder(shared));
+}
+
+struct ChainCase {
+  std::wstring path;
+  std::vector<std::wstring> levels;
+};
+
+class WindowsChainTest : public ::testing::TestWithParam<ChainCase> {};
+
+// Catches a chain that attempts the drive, skips a level, or starts network and root paths at
+// the wrong level.
+TEST_P(WindowsChainTest, AttemptsTheLevelsInOrder) {
+  EXPECT_EQ(WindowsFolderChainLevels(GetParam().path), GetParam().levels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, WindowsChainTest,
+    ::testing::Values(ChainCase{L"C:\\a\\b\\c", {L"C:\\a", L"C:\\a\\b", L"C:\\a\\b\\c"}},
+                      ChainCase{L"C:\\a\\", {L"C:\\a", L"C:\\a\\"}},
+                      ChainCase{L"\\\\server\\share\\x\\y",
+                                {L"\\\\server\\share", L"\\\\server\\share\\x", L"\\\\server\\share\\x\\y"}},
+                      ChainCase{L"\\a\\b\\c", {L"\\a\\b", L"\\a\\b\\c"}},
+                      ChainCase{L"LocalSetup", {}}));
+
+// Catches Linux chains that skip the first level or attempt empty levels.
+TEST(PosixChainTest, AttemptsEveryLevelFromTheFirst) {
+  EXPECT_EQ(PosixFolderChainLevels(L"/tmp/p/LocalSetup"),
+            (std::vector<std::wstring>{L"/tmp", L"/tmp/p", L"/tmp/p/LocalSetup"}));
+  EXPECT_EQ(PosixFolderChainLevels(L"//tmp//p/"), (std::vector<std::wstring>{L"//tmp", L"//tmp//p"}));
+  EXPECT_EQ(PosixFolderChainLevels(L"rel/a"), (std::vector<std::wstring>{L"rel/a"}));
+  EXPECT_TRUE(PosixFolderChainLevels(L"bare").empty());
 }
