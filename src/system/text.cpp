@@ -117,6 +117,30 @@ std::string ToUtf8(std::wstring_view text) {
   return out;
 }
 
+std::wstring FromUtf16Le(std::string_view bytes) {
+  std::wstring out;
+  out.reserve(bytes.size() / 2);
+  auto unitAt = [&bytes](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t unit = unitAt(i);
+    if (unit == 0) break;
+    if constexpr (sizeof(wchar_t) == 4) {
+      if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+        const char32_t low = unitAt(i + 2);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+          i += 2;
+        }
+      }
+      if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
+    }
+    out.push_back(static_cast<wchar_t>(unit));
+  }
+  return out;
+}
+
 std::wstring AsciiUpper(std::wstring_view text) {
   std::wstring out(text);
   for (auto& c : out) {
