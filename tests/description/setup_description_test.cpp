@@ -128,7 +128,9 @@ TEST_F(SetupDescriptionTest, ExpandsFolderPlaceholdersCaseSensitively) {
 // Catches the program folder keeping its trailing separator.
 TEST_F(SetupDescriptionTest, ApplicationPathLosesItsTrailingSeparator) {
   ASSERT_TRUE(LoadPlain("[A]$Application Path$|[End]End"));
-  EXPECT_EQ(m_description.GetValue(L"A"), m_temp.Path() + L"|");
+  const std::wstring folder = GetProgramFolder();  // lower-cased on Windows
+  ASSERT_EQ(folder.back(), kPathSeparator);
+  EXPECT_EQ(m_description.GetValue(L"A"), folder.substr(0, folder.size() - 1) + L"|");
 }
 
 // Catches placeholders inside an inserted value not being expanded in turn.
