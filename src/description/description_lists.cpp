@@ -1,6 +1,5 @@
 // The two list readers of the setup description: download sites and files to download.
 #include "description/setup_description.h"
-
 #include "description/tag_parser.h"
 
 namespace {

@@ -112,8 +112,7 @@ bool CSetupDescription::ExpandPlaceholders() {
     }
     const std::wstring replacement = ReplacementFor(name);
     const std::size_t removed = h - f + 1;
-    if (++replacements > kMaxPlaceholderReplacements ||
-        m_text.size() - removed + replacement.size() > maxLength) {
+    if (++replacements > kMaxPlaceholderReplacements || m_text.size() - removed + replacement.size() > maxLength) {
       return false;
     }
     m_text.replace(f, removed, replacement);

@@ -107,8 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         CRejectCase{"no zero byte after the signature", [] { return MakeEif("[End]End").substr(0, 13) + "x"; }},
         CRejectCase{"signature cut short", [] { return EifHeader().substr(0, 8); }},
-        CRejectCase{"third block from another key",
-                    [] { return EifHeader() + CipherPart("one") + CipherPart("two") + CipherPart("three", OtherKeyPem()); }},
+        CRejectCase{
+            "third block from another key",
+            [] { return EifHeader() + CipherPart("one") + CipherPart("two") + CipherPart("three", OtherKeyPem()); }},
         CRejectCase{"cipher part of 2k + 10 bytes",
                     [] { return EifHeader() + CipherPart("one") + CipherPart("two") + std::string(10, 'x'); }},
         CRejectCase{"cipher part of 2k + 100 bytes (rounds up to three blocks)",

@@ -43,12 +43,13 @@ TEST_F(EifToolTest, FailuresExitNonZero) {
   EXPECT_NE(Run({L"frobnicate"}), 0);
   EXPECT_NE(Run({L"keygen", L"--bits", L"100", Path(L"a"), Path(L"b")}), 0);
   EXPECT_NE(Run({L"keygen", L"--bits", L"many", Path(L"a"), Path(L"b")}), 0);
-  EXPECT_NE(Run({L"pack", L"--public-key", Path(L"missing.pem"), L"--signature", Signature(), Path(L"in.txt"),
-                 Path(L"o")}),
-            0);
+  EXPECT_NE(
+      Run({L"pack", L"--public-key", Path(L"missing.pem"), L"--signature", Signature(), Path(L"in.txt"), Path(L"o")}),
+      0);
   ASSERT_EQ(Run({L"keygen", Path(L"k.hex"), Path(L"k.pem")}), 0);
   EXPECT_NE(Run({L"pack", L"--public-key", Path(L"k.pem"), L"--signature", L"short", Path(L"in.txt"), Path(L"o")}), 0);
-  EXPECT_NE(Run({L"pack", L"--public-key", Path(L"k.hex"), L"--signature", Signature(), Path(L"in.txt"), Path(L"o")}), 0);
+  EXPECT_NE(Run({L"pack", L"--public-key", Path(L"k.hex"), L"--signature", Signature(), Path(L"in.txt"), Path(L"o")}),
+            0);
   EXPECT_NE(Run({L"check", Path(L"missing.eif")}), 0);
 }
 
@@ -65,25 +66,28 @@ class EifToolCheckTest : public EifToolTest, public ::testing::WithParamInterfac
 TEST_P(EifToolCheckTest, Verdict) {
   WriteFileBytes(Path(L"d.txt"), GetParam().text);
   ASSERT_EQ(Run({L"keygen", Path(L"k.hex"), Path(L"k.pem")}), 0);
-  ASSERT_EQ(Run({L"pack", L"--public-key", Path(L"k.pem"), L"--signature", Signature(), Path(L"d.txt"),
-                 Path(L"d.eif")}),
-            0);
+  ASSERT_EQ(
+      Run({L"pack", L"--public-key", Path(L"k.pem"), L"--signature", Signature(), Path(L"d.txt"), Path(L"d.eif")}), 0);
   EXPECT_EQ(Run({L"check", L"--private-key", Path(L"k.hex"), Path(L"d.eif")}), GetParam().status) << GetParam().what;
   WriteFileBytes(Path(L"d.ini"), GetParam().text);
   EXPECT_EQ(Run({L"check", Path(L"d.ini")}), GetParam().status) << GetParam().what;
   EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
-#define WEBSETUP_GOOD_HEAD "[Download Sites]\r\none.example\r\n[Program to run]setup.exe\r\n[User Info Filename]info.txt\r\n"
+#define WEBSETUP_GOOD_HEAD \
+  "[Download Sites]\r\none.example\r\n[Program to run]setup.exe\r\n[User Info Filename]info.txt\r\n"
 INSTANTIATE_TEST_SUITE_P(
     Descriptions, EifToolCheckTest,
     ::testing::Values(
         CCheckCase{"sound", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a.exe\r\n[End]End", 0},
         CCheckCase{"no End", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a.exe\r\n", 1},
-        CCheckCase{"blank line in list", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a\r\n\r\n/b -> b\r\n[End]End", 1},
+        CCheckCase{"blank line in list", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a\r\n\r\n/b -> b\r\n[End]End",
+                   1},
         CCheckCase{"entry without arrow", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a a\r\n[End]End", 1},
-        CCheckCase{"site as URL", "[Download Sites]http://x.example\r\n[Program to run]s\r\n[User Info Filename]i\r\n"
-                                  "[Files to download]/a -> a\r\n[End]End", 1},
+        CCheckCase{"site as URL",
+                   "[Download Sites]http://x.example\r\n[Program to run]s\r\n[User Info Filename]i\r\n"
+                   "[Files to download]/a -> a\r\n[End]End",
+                   1},
         CCheckCase{"unpaired dollar", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a$\r\n[End]End", 1},
         CCheckCase{"missing placeholder tag", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/$X$ -> a\r\n[End]End", 1},
         CCheckCase{"self reference", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/$Y$ -> a\r\n[Y]$Y$\r\n[End]End", 1},

@@ -104,8 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, EndMarkerTest,
                          ::testing::Values(CEndCase{"[A]x\r\n[End]\r\nEnd\r\n", true, 0},
                                            CEndCase{"[A]x\r\n[end]End", true, 0},
                                            CEndCase{"[A]x\r\n[End]End.", false, 0},
-                                           CEndCase{"[A]x\r\n[End]end", false, 0},
-                                           CEndCase{"[A]x\r\n", false, 1}));
+                                           CEndCase{"[A]x\r\n[End]end", false, 0}, CEndCase{"[A]x\r\n", false, 1}));
 
 // Catches comments that are not removed behind values, or that take the line feed with them.
 TEST_F(SetupDescriptionTest, StripsCommentsToTheEndOfTheLine) {
@@ -161,8 +160,7 @@ TEST_P(SelfReferenceTest, LoadFailsWithoutHanging) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, SelfReferenceTest,
-    ::testing::Values("[A]x$A$\r\n[End]End", "[A]$B$\r\n[B]$C$\r\n[C]$A$y\r\n[End]End",
-                      "[A]$A$$A$\r\n[End]End",
+    ::testing::Values("[A]x$A$\r\n[End]End", "[A]$B$\r\n[B]$C$\r\n[C]$A$y\r\n[End]End", "[A]$A$$A$\r\n[End]End",
                       // No cycle, but every level doubles the text: 2^40 copies.
                       "[A]$B$$B$[B]$C$$C$[C]$D$$D$[D]$E$$E$[E]$F$$F$[F]$G$$G$[G]$H$$H$[H]$I$$I$[I]$J$$J$"
                       "[J]$K$$K$[K]$L$$L$[L]$M$$M$[M]$N$$N$[N]$O$$O$[O]$P$$P$[P]$Q$$Q$[Q]$R$$R$[R]$S$$S$"
@@ -176,7 +174,8 @@ TEST_F(SetupDescriptionTest, RepeatedButFinitePlaceholdersExpand) {
 
 // Catches untrimmed parts, a split at the second "->" or a missing-arrow entry counted as usable.
 TEST_F(SetupDescriptionTest, ReadsTheFileList) {
-  ASSERT_TRUE(LoadPlain("[Files to download]\r\n  /a/b.exe  ->  b.exe \r\n/c->d->e\r\nno arrow\r\n/f -> f\r\n[End]End"));
+  ASSERT_TRUE(
+      LoadPlain("[Files to download]\r\n  /a/b.exe  ->  b.exe \r\n/c->d->e\r\nno arrow\r\n/f -> f\r\n[End]End"));
   std::wstring remote, local;
   ASSERT_TRUE(m_description.GetFirstFile(remote, local));
   EXPECT_EQ(remote, L"/a/b.exe");

@@ -1,9 +1,9 @@
 // Lookups on the tagged text: headers, values, items and the missing-tag message.
-#include "description/setup_description.h"
 #include "description/tag_parser.h"
 
 #include <gtest/gtest.h>
 
+#include "description/setup_description.h"
 #include "support/test_support.h"
 
 namespace {

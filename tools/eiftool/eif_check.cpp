@@ -20,10 +20,9 @@ struct CTagRule {
   const wchar_t* name;
   bool required;
 };
-constexpr CTagRule kTags[] = {{L"Download Initial Setup", false}, {L"Download Path", false},
-                              {kSitesTag, true},                  {kFilesTag, true},
-                              {L"User Info Filename", true},      {L"Program to run", true},
-                              {kEndTag, true}};
+constexpr CTagRule kTags[] = {
+    {L"Download Initial Setup", false}, {L"Download Path", false}, {kSitesTag, true}, {kFilesTag, true},
+    {L"User Info Filename", true},      {L"Program to run", true}, {kEndTag, true}};
 // Characters that Windows refuses in a file name, besides the separators and controls.
 const wchar_t kBadNameCharacters[] = L"<>:\"/\\|?*";
 
@@ -76,7 +75,8 @@ void ReportCutSites(CCheck& check, const std::wstring& rawText) {
     if (comment == std::wstring::npos) continue;
     const std::wstring kept = TrimDescriptionSpace(std::wstring_view(item).substr(0, comment));
     if (kept.empty() || kept.back() == L':') {
-      check.Problem(L"site \"" + TrimDescriptionSpace(item) + L"\" is cut at \"//\" (write host names without \"http://\")");
+      check.Problem(L"site \"" + TrimDescriptionSpace(item) +
+                    L"\" is cut at \"//\" (write host names without \"http://\")");
     }
   }
 }
@@ -168,7 +168,11 @@ int CheckDescription(const std::wstring& path, std::string_view key, std::wstrin
     const bool hasEnd = GetTagValueIn(text, kEndTag, end);
     if (!hasEnd && !missing.empty()) missing.pop_back();  // Load's own lookup of "End"
     const std::wstring endItem = GetItemOfValue(end, 0);
-    out << "End marker: " << (!hasEnd ? "missing" : endItem == kEndTag ? "present" : "wrong, must be exactly End") << "\n";
+    out << "End marker: "
+        << (!hasEnd              ? "missing"
+            : endItem == kEndTag ? "present"
+                                 : "wrong, must be exactly End")
+        << "\n";
     if (hasEnd && endItem != kEndTag) check.Problem(L"\"End\" holds \"" + endItem + L"\", not exactly \"End\"");
     if (!loaded && hasEnd && endItem == kEndTag) {
       check.Problem(L"placeholders refer to themselves or grow without bound; Setup refuses the description");

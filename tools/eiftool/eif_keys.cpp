@@ -58,8 +58,7 @@ CryptoPP::RSA::PrivateKey FromHex(std::string_view privateHex) {
 
 bool GenerateDescriptionKey(unsigned bits, std::string& privateHex, std::string& publicPem, std::string& error) {
   if (bits < kMinKeyBits || bits > kMaxKeyBits) {
-    error = "key size must be between " + std::to_string(kMinKeyBits) + " and " + std::to_string(kMaxKeyBits) +
-            " bits";
+    error = "key size must be between " + std::to_string(kMinKeyBits) + " and " + std::to_string(kMaxKeyBits) + " bits";
     return false;
   }
   try {
@@ -89,8 +88,9 @@ bool PublicPemFromPrivateKey(std::string_view privateHex, std::string& publicPem
 }
 
 bool IsValidEifSignature(std::wstring_view signature) {
-  return signature.size() == kEifSignatureLength &&
-         std::all_of(signature.begin(), signature.end(), [](wchar_t c) { return c >= kFirstPrintable && c <= kLastPrintable; });
+  return signature.size() == kEifSignatureLength && std::all_of(signature.begin(), signature.end(), [](wchar_t c) {
+           return c >= kFirstPrintable && c <= kLastPrintable;
+         });
 }
 
 bool PackEif(std::string_view publicPem, std::wstring_view signature, const ByteBuffer& plain, ByteBuffer& eif,

@@ -121,7 +121,8 @@ int Pack(const std::vector<std::wstring>& args) {
   CArgs parsed;
   std::string error;
   if (!ParseArgs(args, 1, {L"--public-key", L"--signature"}, parsed, error)) return Fail(error);
-  if (!parsed.options.count(L"--public-key") || !parsed.options.count(L"--signature") || parsed.positional.size() != 2) {
+  if (!parsed.options.count(L"--public-key") || !parsed.options.count(L"--signature") ||
+      parsed.positional.size() != 2) {
     return Fail("pack needs --public-key PUBLIC.pem --signature SIG IN OUT");
   }
   std::string pem, plain;
@@ -131,7 +132,8 @@ int Pack(const std::vector<std::wstring>& args) {
   if (!PackEif(pem, parsed.options[L"--signature"], ByteBuffer(plain.begin(), plain.end()), eif, error)) {
     return Fail(error);
   }
-  if (!WriteBytes(parsed.positional[1], eif.data(), eif.size())) return Fail("cannot write " + ToUtf8(parsed.positional[1]));
+  if (!WriteBytes(parsed.positional[1], eif.data(), eif.size()))
+    return Fail("cannot write " + ToUtf8(parsed.positional[1]));
   return 0;
 }
 
@@ -149,7 +151,8 @@ int Unpack(const std::vector<std::wstring>& args) {
   std::size_t size = 0;
   DecryptEifFile(parsed.positional[0], buffer, size, key, parsed.options[L"--signature"]);
   if (!buffer) return Fail("cannot decrypt " + ToUtf8(parsed.positional[0]) + " (missing, wrong signature or key)");
-  if (!WriteBytes(parsed.positional[1], buffer->data(), size)) return Fail("cannot write " + ToUtf8(parsed.positional[1]));
+  if (!WriteBytes(parsed.positional[1], buffer->data(), size))
+    return Fail("cannot write " + ToUtf8(parsed.positional[1]));
   return 0;
 }
 
