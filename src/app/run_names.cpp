@@ -1,22 +1,10 @@
-// Program folder, setup name and setup temp folder of a run.
+// Setup name and setup temp folder of a run.
 #include "app/run_names.h"
 
 #include "system/file_ops.h"
 #include "system/path.h"
 #include "system/text.h"
 #include "websetup_config.h"
-
-namespace {
-std::wstring g_programFolder;
-}  // namespace
-
-void SetProgramFolder(const std::wstring& path) {
-  const std::wstring folder = kFileNamesIgnoreCase ? LowerCase(path) : path;
-  const auto last = folder.find_last_of(kPathSeparator);
-  g_programFolder = last == std::wstring::npos ? std::wstring(1, kPathSeparator) : folder.substr(0, last + 1);
-}
-
-std::wstring GetProgramFolder() { return g_programFolder; }
 
 std::wstring SetupNameFromFileName(const std::wstring& fileName) {
   const auto first = fileName.find(L'_');

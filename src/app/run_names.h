@@ -3,12 +3,7 @@
 
 #include <string>
 
-// Stores the folder of the running executable: up to and including its last separator
-// (lower-cased on Windows, whose file names ignore case); a path without a separator gives
-// the separator alone.
-void SetProgramFolder(const std::wstring& path);
-// A copy of the program folder; it always ends in a separator once set.
-std::wstring GetProgramFolder();
+#include "system/program_folder.h"
 
 // The text between the first two underscores of the executable's file name, when it holds at
 // least one character; otherwise "Local". Case is kept.

@@ -39,10 +39,10 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F; its five unassigned bytes map to the
 // C1 controls of the same value, as Windows itself converts them.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 }  // namespace
 
@@ -113,6 +113,31 @@ std::string ToUtf8(std::wstring_view text) {
     }
     if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
     AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::wstring FromUtf16Le(std::string_view bytes) {
+  std::wstring out;
+  out.reserve(bytes.size() / 2);
+  auto unitAt = [&bytes](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                 (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t unit = unitAt(i);
+    if (unit == 0) break;
+    if constexpr (sizeof(wchar_t) == 4) {
+      if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+        const char32_t low = unitAt(i + 2);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+          i += 2;
+        }
+      }
+      if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
+    }
+    out.push_back(static_cast<wchar_t>(unit));
   }
   return out;
 }

@@ -17,6 +17,11 @@ std::wstring DecodeNarrowText(std::string_view bytes);
 // outside it become the code page's replacement), UTF-8 on Linux.
 std::string EncodeNarrowText(std::wstring_view text);
 
+// UTF-16LE bytes (without their byte-order mark) up to the first zero code unit or the end;
+// an odd last byte is ignored. On Linux surrogate pairs become one character and a lone
+// surrogate becomes U+FFFD; on Windows the code units are kept as they are.
+std::wstring FromUtf16Le(std::string_view bytes);
+
 // Upper-cases the ASCII letters a to z only; every other character stays as it is.
 std::wstring AsciiUpper(std::wstring_view text);
 // Lower-cases the whole text as the platform's text rules do (CharLowerW on Windows).

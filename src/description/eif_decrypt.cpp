@@ -1,0 +1,96 @@
+// EIF decryption with Crypto++ and the plain reading of ".ini" descriptions.
+#include "description/eif_decrypt.h"
+
+#include <cryptopp/cryptlib.h>
+#include <cryptopp/filters.h>
+#include <cryptopp/hex.h>
+#include <cryptopp/osrng.h>
+#include <cryptopp/rsa.h>
+
+#include <algorithm>
+#include <new>
+
+#include "system/file.h"
+#include "system/text.h"
+
+namespace {
+
+// The whole file, or nothing when it is missing, empty, larger than limit or cannot be read.
+std::optional<ByteBuffer> ReadWholeFile(const std::wstring& path, std::uint64_t limit, std::size_t extraBytes) {
+  CFile file;
+  if (!file.Open(path, CFile::Mode::Read)) return std::nullopt;
+  const std::int64_t length = file.Length();
+  if (length <= 0 || static_cast<std::uint64_t>(length) > limit) return std::nullopt;
+  ByteBuffer bytes(static_cast<std::size_t>(length) + extraBytes, 0);
+  std::size_t done = 0;
+  while (done < static_cast<std::size_t>(length)) {
+    const std::int64_t got = file.Read(bytes.data() + done, static_cast<std::size_t>(length) - done);
+    // A file that shrinks or fails while it is read is as unusable as a missing one.
+    if (got <= 0) return std::nullopt;
+    done += static_cast<std::size_t>(got);
+  }
+  return bytes;
+}
+
+bool SignatureMatches(const ByteBuffer& file, std::wstring_view signature) {
+  const auto zero = std::find(file.begin(), file.end(), std::uint8_t{0});
+  if (zero == file.end()) return false;
+  const std::string start(file.begin(), zero);
+  return DecodeNarrowText(start) == signature;
+}
+
+// Decrypts the cipher part block by block; nothing unless every block is a whole, valid one.
+std::optional<ByteBuffer> DecryptBlocks(const std::uint8_t* cipher, std::size_t cipherLength, std::string_view key,
+                                        std::size_t& size) {
+  CryptoPP::StringSource keySource(reinterpret_cast<const CryptoPP::byte*>(key.data()), key.size(), true,
+                                   new CryptoPP::HexDecoder);
+  CryptoPP::RSAES_OAEP_SHA_Decryptor decryptor(keySource);
+  const std::size_t k = decryptor.FixedCiphertextLength();
+  const std::size_t m = decryptor.FixedMaxPlaintextLength();
+  // Only whole blocks can be valid, so a ragged cipher part is refused before any output is
+  // allocated, and the output never exceeds the cipher part it comes from.
+  if (k == 0 || cipherLength % k != 0) return std::nullopt;
+  const std::size_t n = cipherLength / k;
+  ByteBuffer out(n * m + 1, 0);
+  for (std::size_t pos = 0; pos < cipherLength; pos += k) {
+    CryptoPP::AutoSeededRandomPool random;
+    const CryptoPP::DecodingResult result = decryptor.Decrypt(random, cipher + pos, k, out.data() + size);
+    if (!result.isValidCoding) {
+      size = 0;
+      return std::nullopt;
+    }
+    size += result.messageLength;
+  }
+  return out;
+}
+
+}  // namespace
+
+void DecryptEifFile(const std::wstring& path, std::optional<ByteBuffer>& buffer, std::size_t& size,
+                    std::string_view key, std::wstring_view signature) {
+  buffer.reset();
+  size = 0;
+  try {
+    const std::optional<ByteBuffer> file = ReadWholeFile(path, kMaxEifFileBytes, 0);
+    const std::size_t header = signature.size() + 1;
+    if (!file || file->size() < header || !SignatureMatches(*file, signature)) return;
+    buffer = DecryptBlocks(file->data() + header, file->size() - header, key, size);
+  } catch (const CryptoPP::Exception&) {
+    buffer.reset();
+  } catch (const std::bad_alloc&) {
+    buffer.reset();
+  }
+  if (!buffer) size = 0;
+}
+
+void ReadPlainFile(const std::wstring& path, std::optional<ByteBuffer>& buffer, std::size_t& size) {
+  buffer.reset();
+  size = 0;
+  try {
+    // Plain descriptions share the encrypted files' bound: both are read whole into memory.
+    buffer = ReadWholeFile(path, kMaxEifFileBytes, 1);
+  } catch (const std::bad_alloc&) {
+    buffer.reset();
+  }
+  if (buffer) size = buffer->size();
+}

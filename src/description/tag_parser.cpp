@@ -1,0 +1,79 @@
+// Lookups on the tagged text of a setup description (see tag_parser.h and setup_description.h).
+#include "description/tag_parser.h"
+
+#include <cwctype>
+
+#include "description/setup_description.h"
+#include "framework/framework.h"
+#include "system/text.h"
+
+namespace {
+constexpr wchar_t kLastNarrowCharacter = 0xFF;
+const wchar_t kMissingTagCaption[] = L"Ini Parser";
+}  // namespace
+
+bool IsDescriptionSpace(wchar_t c) {
+  if (c > kLastNarrowCharacter) return std::iswspace(static_cast<wint_t>(c)) != 0;
+  return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
+}
+
+std::wstring TrimDescriptionSpace(std::wstring_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsDescriptionSpace(text[begin])) ++begin;
+  while (end > begin && IsDescriptionSpace(text[end - 1])) --end;
+  return std::wstring(text.substr(begin, end - begin));
+}
+
+std::ptrdiff_t FindTagIn(const std::wstring& text, const std::wstring& name) {
+  const std::wstring header = AsciiUpper(L"[" + name + L"]");
+  const auto at = AsciiUpper(text).find(header);
+  if (at == std::wstring::npos) return kTagNotFound;
+  return static_cast<std::ptrdiff_t>(at + header.size());
+}
+
+bool GetTagValueIn(const std::wstring& text, const std::wstring& name, std::wstring& value) {
+  value.clear();
+  const std::ptrdiff_t p = FindTagIn(text, name);
+  if (p == kTagNotFound) return false;
+  const auto start = static_cast<std::size_t>(p);
+  auto end = text.find(L'[', start);
+  if (end == std::wstring::npos) end = text.size();
+  value = TrimDescriptionSpace(std::wstring_view(text).substr(start, end - start));
+  return true;
+}
+
+std::wstring GetItemOfValue(const std::wstring& value, int index) {
+  if (index < 0) return {};
+  std::size_t start = 0;
+  for (int i = 0; i < index; ++i) {
+    const auto lineFeed = value.find(L'\n', start);
+    // Past the last item: the remaining items are all empty.
+    if (lineFeed == std::wstring::npos) return {};
+    start = lineFeed + 1;
+  }
+  auto end = value.find(L'\n', start);
+  if (end == std::wstring::npos) end = value.size();
+  return end > start ? value.substr(start, end - start) : std::wstring();
+}
+
+std::ptrdiff_t CSetupDescription::FindTag(const std::wstring& name) const { return FindTagIn(m_text, name); }
+
+std::wstring CSetupDescription::GetItem(const std::wstring& name, int index) const {
+  std::wstring value;
+  if (!GetTagValueIn(m_text, name, value)) {
+    ReportMissingTag(name);
+    return {};
+  }
+  return GetItemOfValue(value, index);
+}
+
+std::wstring CSetupDescription::GetValue(const std::wstring& name) const { return GetItem(name, 0); }
+
+void CSetupDescription::ReportMissingTag(const std::wstring& name) const {
+  if (m_onMissingTag) {
+    m_onMissingTag(name);
+    return;
+  }
+  ShowMessageBox(nullptr, L"Tag '" + name + L"' not found.", kMissingTagCaption);
+}

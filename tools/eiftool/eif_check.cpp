@@ -1,0 +1,195 @@
+// The report of eiftool check (see eif_check.h).
+#include "eif_check.h"
+
+#include <optional>
+#include <vector>
+
+#include "description/eif_decrypt.h"
+#include "description/setup_description.h"
+#include "description/tag_parser.h"
+#include "system/text.h"
+
+namespace {
+
+const wchar_t kSitesTag[] = L"Download Sites";
+const wchar_t kFilesTag[] = L"Files to download";
+const wchar_t kEndTag[] = L"End";
+// Every tag Setup reads, and whether a run cannot do without it. The first two are read only
+// on a description that lies beside Setup.
+struct CTagRule {
+  const wchar_t* name;
+  bool required;
+};
+constexpr CTagRule kTags[] = {
+    {L"Download Initial Setup", false}, {L"Download Path", false}, {kSitesTag, true}, {kFilesTag, true},
+    {L"User Info Filename", true},      {L"Program to run", true}, {kEndTag, true}};
+// Characters that Windows refuses in a file name, besides the separators and controls.
+const wchar_t kBadNameCharacters[] = L"<>:\"/\\|?*";
+
+struct CCheck {
+  std::ostream& out;
+  std::vector<std::string> problems;
+  void Problem(const std::wstring& text) { problems.push_back(ToUtf8(text)); }
+};
+
+bool IsPlainFileName(const std::wstring& name) {
+  if (name == L"." || name == L"..") return false;
+  for (wchar_t c : name) {
+    if (c < L' ' || std::wstring_view(kBadNameCharacters).find(c) != std::wstring_view::npos) return false;
+  }
+  return true;
+}
+
+std::vector<std::wstring> SplitItems(const std::wstring& value) {
+  std::vector<std::wstring> items;
+  std::size_t start = 0;
+  for (auto lineFeed = value.find(L'\n'); lineFeed != std::wstring::npos; lineFeed = value.find(L'\n', start)) {
+    items.push_back(value.substr(start, lineFeed - start));
+    start = lineFeed + 1;
+  }
+  items.push_back(value.substr(start));
+  return items;
+}
+
+// The entries behind the blank line that ended a list: Setup never reads them.
+void ReportItemsAfterEnd(CCheck& check, const std::wstring& text, const wchar_t* tag, std::size_t endIndex) {
+  std::wstring value;
+  if (!GetTagValueIn(text, tag, value)) return;
+  const auto items = SplitItems(value);
+  int unread = 0;
+  for (std::size_t i = endIndex + 1; i < items.size(); ++i) {
+    if (!TrimDescriptionSpace(items[i]).empty()) ++unread;
+  }
+  if (unread > 0) {
+    check.Problem(std::wstring(L"\"") + tag + L"\" ends early at a blank line (entry " + std::to_wstring(endIndex + 1) +
+                  L"); " + std::to_wstring(unread) + L" later entries are never read");
+  }
+}
+
+// "//" starts a comment, so a site written as a URL keeps only its scheme ("http:").
+void ReportCutSites(CCheck& check, const std::wstring& rawText) {
+  std::wstring rawValue;
+  if (!GetTagValueIn(rawText, kSitesTag, rawValue)) return;
+  for (const auto& item : SplitItems(rawValue)) {
+    const auto comment = item.find(L"//");
+    if (comment == std::wstring::npos) continue;
+    const std::wstring kept = TrimDescriptionSpace(std::wstring_view(item).substr(0, comment));
+    if (kept.empty() || kept.back() == L':') {
+      check.Problem(L"site \"" + TrimDescriptionSpace(item) +
+                    L"\" is cut at \"//\" (write host names without \"http://\")");
+    }
+  }
+}
+
+void ReportSites(CCheck& check, CSetupDescription& description, const std::wstring& rawText) {
+  ReportCutSites(check, rawText);
+  if (description.FindTag(kSitesTag) == kTagNotFound) return;
+  check.out << "Download sites, in the order Setup tries them:\n";
+  std::wstring site;
+  std::size_t count = 0;
+  for (bool ok = description.GetFirstSite(site); ok; ok = description.GetNextSite(site)) {
+    check.out << "  " << ++count << ". " << ToUtf8(site) << "\n";
+  }
+  if (count == 0) check.Problem(L"\"Download Sites\" lists no site");
+  ReportItemsAfterEnd(check, description.Text(), kSitesTag, count);
+}
+
+void ReportFiles(CCheck& check, CSetupDescription& description) {
+  if (description.FindTag(kFilesTag) == kTagNotFound) return;
+  check.out << "Files to download (remote part -> local name):\n";
+  std::wstring remote, local;
+  std::size_t count = 0;
+  for (bool ok = description.GetFirstFile(remote, local);; ok = description.GetNextFile(remote, local)) {
+    const std::wstring item = description.GetItem(kFilesTag, static_cast<int>(count));
+    if (!ok) {
+      if (TrimDescriptionSpace(item).empty()) {
+        ReportItemsAfterEnd(check, description.Text(), kFilesTag, count);
+      } else {
+        check.Problem(L"file entry " + std::to_wstring(count + 1) + L" \"" + TrimDescriptionSpace(item) +
+                      L"\" is not \"remote part -> local name\"; Setup stops the list there");
+      }
+      break;
+    }
+    check.out << "  " << ++count << ". " << ToUtf8(remote) << " -> " << ToUtf8(local) << "\n";
+    if (!IsPlainFileName(local)) {
+      check.Problem(L"local name \"" + local + L"\" is not a plain file name (no folders, drive or \\/:*?\"<>|)");
+    }
+  }
+  if (count == 0) check.Problem(L"\"Files to download\" lists no file");
+}
+
+void ReportTags(CCheck& check, const std::wstring& text) {
+  check.out << "Tags:\n";
+  for (const auto& tag : kTags) {
+    std::wstring value;
+    if (GetTagValueIn(text, tag.name, value)) {
+      check.out << "  [" << ToUtf8(tag.name) << "] " << ToUtf8(TrimDescriptionSpace(GetItemOfValue(value, 0))) << "\n";
+    } else {
+      check.out << "  [" << ToUtf8(tag.name) << "] missing" << (tag.required ? "" : " (optional)") << "\n";
+      if (tag.required) check.Problem(std::wstring(L"tag \"") + tag.name + L"\" is missing");
+    }
+  }
+}
+
+// Reads the file as Load does, saying why when nothing comes back.
+std::optional<std::wstring> ReadRawText(CCheck& check, const std::wstring& path, std::string_view key,
+                                        std::wstring_view signature) {
+  std::optional<ByteBuffer> buffer;
+  std::size_t size = 0;
+  const bool plain = IsPlainDescriptionName(path);
+  check.out << "Read as: " << (plain ? "plain text (name ends in \".ini\")" : "EIF (decrypted)") << "\n";
+  if (plain) {
+    ReadPlainFile(path, buffer, size);
+  } else {
+    DecryptEifFile(path, buffer, size, key, signature);
+  }
+  if (!buffer) {
+    check.Problem(plain ? L"the file is missing, unreadable or empty"
+                        : L"the file is missing, empty, or does not decrypt with this key and signature");
+    return std::nullopt;
+  }
+  return DecodeDescriptionBytes(*buffer);
+}
+
+}  // namespace
+
+int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out) {
+  CCheck check{out, {}};
+  out << "File: " << ToUtf8(path) << "\n";
+  const std::optional<std::wstring> raw = ReadRawText(check, path, key, signature);
+  bool loaded = false;
+  if (raw) {
+    CSetupDescription description{std::string(key), std::wstring(signature)};
+    std::vector<std::wstring> missing;
+    description.SetMissingTagHandler([&missing](const std::wstring& name) { missing.push_back(name); });
+    loaded = description.Load(path);
+    const std::wstring& text = description.Text();
+    std::wstring end;
+    const bool hasEnd = GetTagValueIn(text, kEndTag, end);
+    if (!hasEnd && !missing.empty()) missing.pop_back();  // Load's own lookup of "End"
+    const std::wstring endItem = GetItemOfValue(end, 0);
+    out << "End marker: "
+        << (!hasEnd              ? "missing"
+            : endItem == kEndTag ? "present"
+                                 : "wrong, must be exactly End")
+        << "\n";
+    if (hasEnd && endItem != kEndTag) check.Problem(L"\"End\" holds \"" + endItem + L"\", not exactly \"End\"");
+    if (!loaded && hasEnd && endItem == kEndTag) {
+      check.Problem(L"placeholders refer to themselves or grow without bound; Setup refuses the description");
+    }
+    for (const auto& name : missing) check.Problem(L"placeholder $" + name + L"$ names a missing tag");
+    const auto dollar = text.find(L'$');
+    if (loaded && dollar != std::wstring::npos) {
+      check.Problem(L"unpaired \"$\" stops placeholder expansion: \"" + text.substr(dollar, 40) + L"\"");
+    }
+    ReportTags(check, text);
+    description.SetMissingTagHandler([](const std::wstring&) {});
+    ReportSites(check, description, *raw);
+    ReportFiles(check, description);
+  }
+  out << "Loads: " << (loaded ? "yes" : "no") << "\n";
+  for (const auto& problem : check.problems) out << "Problem: " << problem << "\n";
+  const bool ok = loaded && check.problems.empty();
+  out << (ok ? "OK: ready to publish" : "NOT READY: " + std::to_string(check.problems.size()) + " problem(s)") << "\n";
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,8 @@
+// eiftool's Windows entry point: arguments arrive as UTF-16.
+#include "eiftool.h"
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::wstring> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return RunEifTool(args);
+}

@@ -1,0 +1,192 @@
+// eiftool: keygen, pack, unpack and check, for vendors who make their own setup descriptions.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "description/eif_decrypt.h"
+#include "eif_check.h"
+#include "eif_keys.h"
+#include "eiftool.h"
+#include "system/text.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: eiftool COMMAND ...\n"
+    "Makes description keys and EIF files (encrypted setup descriptions) and checks them.\n"
+    "\n"
+    "  eiftool keygen [--bits 1024] PRIVATE.hex PUBLIC.pem\n"
+    "      New key pair: the private key as Setup embeds it (upper-case hex of PKCS #8 DER;\n"
+    "      build with -DWEBSETUP_DESCRIPTION_KEY_FILE=PRIVATE.hex) and the public key as PEM.\n"
+    "  eiftool pack --public-key PUBLIC.pem --signature SIG IN OUT\n"
+    "      Encrypts the description IN into the EIF file OUT (SIG: the 13 characters of\n"
+    "      WEBSETUP_EIF_SIGNATURE).\n"
+    "  eiftool unpack --private-key PRIVATE.hex --signature SIG IN OUT\n"
+    "      Decrypts the EIF file IN into OUT.\n"
+    "  eiftool check [--private-key PRIVATE.hex] [--signature SIG] FILE\n"
+    "      Loads FILE as Setup does (\".ini\" plain, anything else decrypted; by default with\n"
+    "      the key and signature built into this eiftool) and reports what Setup would read\n"
+    "      and every problem. Exit status 0 only when it is ready to publish.\n"
+    "  eiftool --help\n";
+
+// A failure with its one-line reason, written to stderr with status 1.
+int Fail(const std::string& reason) {
+  std::cerr << "eiftool: " << reason << "\n";
+  return 1;
+}
+
+struct CArgs {
+  std::map<std::wstring, std::wstring> options;
+  std::vector<std::wstring> positional;
+};
+
+// Splits "--name value" pairs (only those in known) from positional arguments.
+bool ParseArgs(const std::vector<std::wstring>& args, std::size_t first, const std::vector<std::wstring>& known,
+               CArgs& parsed, std::string& error) {
+  for (std::size_t i = first; i < args.size(); ++i) {
+    if (args[i].rfind(L"--", 0) != 0) {
+      parsed.positional.push_back(args[i]);
+      continue;
+    }
+    if (std::find(known.begin(), known.end(), args[i]) == known.end()) {
+      error = "unknown option " + ToUtf8(args[i]) + " (see eiftool --help)";
+      return false;
+    }
+    if (i + 1 >= args.size()) {
+      error = "option " + ToUtf8(args[i]) + " needs a value";
+      return false;
+    }
+    parsed.options[args[i]] = args[i + 1];
+    ++i;
+  }
+  return true;
+}
+
+bool ReadBytes(const std::wstring& path, std::string& bytes) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream content;
+  content << in.rdbuf();
+  bytes = content.str();
+  return !in.bad();
+}
+
+bool WriteBytes(const std::wstring& path, const void* data, std::size_t size) {
+  std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  out.close();
+  return !out.fail();
+}
+
+// The private key text of a key file, without the white space an editor may add.
+bool ReadPrivateKey(const std::wstring& path, std::string& key, std::string& error) {
+  if (!ReadBytes(path, key)) {
+    error = "cannot read private key " + ToUtf8(path);
+    return false;
+  }
+  std::erase_if(key, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+  return true;
+}
+
+int Keygen(const std::vector<std::wstring>& args) {
+  CArgs parsed;
+  std::string error;
+  if (!ParseArgs(args, 1, {L"--bits"}, parsed, error)) return Fail(error);
+  if (parsed.positional.size() != 2) return Fail("keygen needs PRIVATE.hex and PUBLIC.pem");
+  unsigned bits = kDefaultKeyBits;
+  if (auto it = parsed.options.find(L"--bits"); it != parsed.options.end()) {
+    try {
+      bits = static_cast<unsigned>(std::stoul(it->second));
+    } catch (const std::exception&) {
+      return Fail("--bits needs a number");
+    }
+  }
+  std::string privateHex, publicPem;
+  if (!GenerateDescriptionKey(bits, privateHex, publicPem, error)) return Fail(error);
+  privateHex += "\n";
+  if (!WriteBytes(parsed.positional[0], privateHex.data(), privateHex.size())) {
+    return Fail("cannot write " + ToUtf8(parsed.positional[0]));
+  }
+  if (!WriteBytes(parsed.positional[1], publicPem.data(), publicPem.size())) {
+    return Fail("cannot write " + ToUtf8(parsed.positional[1]));
+  }
+  return 0;
+}
+
+int Pack(const std::vector<std::wstring>& args) {
+  CArgs parsed;
+  std::string error;
+  if (!ParseArgs(args, 1, {L"--public-key", L"--signature"}, parsed, error)) return Fail(error);
+  if (!parsed.options.count(L"--public-key") || !parsed.options.count(L"--signature") ||
+      parsed.positional.size() != 2) {
+    return Fail("pack needs --public-key PUBLIC.pem --signature SIG IN OUT");
+  }
+  std::string pem, plain;
+  if (!ReadBytes(parsed.options[L"--public-key"], pem)) return Fail("cannot read public key");
+  if (!ReadBytes(parsed.positional[0], plain)) return Fail("cannot read " + ToUtf8(parsed.positional[0]));
+  ByteBuffer eif;
+  if (!PackEif(pem, parsed.options[L"--signature"], ByteBuffer(plain.begin(), plain.end()), eif, error)) {
+    return Fail(error);
+  }
+  if (!WriteBytes(parsed.positional[1], eif.data(), eif.size()))
+    return Fail("cannot write " + ToUtf8(parsed.positional[1]));
+  return 0;
+}
+
+int Unpack(const std::vector<std::wstring>& args) {
+  CArgs parsed;
+  std::string error;
+  if (!ParseArgs(args, 1, {L"--private-key", L"--signature"}, parsed, error)) return Fail(error);
+  if (!parsed.options.count(L"--private-key") || !parsed.options.count(L"--signature") ||
+      parsed.positional.size() != 2) {
+    return Fail("unpack needs --private-key PRIVATE.hex --signature SIG IN OUT");
+  }
+  std::string key;
+  if (!ReadPrivateKey(parsed.options[L"--private-key"], key, error)) return Fail(error);
+  std::optional<ByteBuffer> buffer;
+  std::size_t size = 0;
+  DecryptEifFile(parsed.positional[0], buffer, size, key, parsed.options[L"--signature"]);
+  if (!buffer) return Fail("cannot decrypt " + ToUtf8(parsed.positional[0]) + " (missing, wrong signature or key)");
+  if (!WriteBytes(parsed.positional[1], buffer->data(), size))
+    return Fail("cannot write " + ToUtf8(parsed.positional[1]));
+  return 0;
+}
+
+int Check(const std::vector<std::wstring>& args) {
+  CArgs parsed;
+  std::string error;
+  if (!ParseArgs(args, 1, {L"--private-key", L"--signature"}, parsed, error)) return Fail(error);
+  if (parsed.positional.size() != 1) return Fail("check needs one FILE");
+  std::string key(GetBuiltInDescriptionKey());
+  std::wstring signature(GetBuiltInEifSignature());
+  if (parsed.options.count(L"--private-key") && !ReadPrivateKey(parsed.options[L"--private-key"], key, error)) {
+    return Fail(error);
+  }
+  if (parsed.options.count(L"--signature")) signature = parsed.options[L"--signature"];
+  if (!IsValidEifSignature(signature)) return Fail("the signature must be exactly 13 printable ASCII characters");
+  // Setup resolves relative names against its own folder; here they are relative to the
+  // current folder, as on any command line.
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(std::filesystem::path(parsed.positional[0]), ec);
+  return CheckDescription(ec ? parsed.positional[0] : absolute.wstring(), key, signature, std::cout);
+}
+
+}  // namespace
+
+int RunEifTool(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Fail("no command (see eiftool --help)");
+  const std::wstring& command = args[0];
+  if (command == L"--help" || command == L"-h" || command == L"help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (command == L"keygen") return Keygen(args);
+  if (command == L"pack") return Pack(args);
+  if (command == L"unpack") return Unpack(args);
+  if (command == L"check") return Check(args);
+  return Fail("unknown command " + ToUtf8(command) + " (see eiftool --help)");
+}
