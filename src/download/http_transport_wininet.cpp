@@ -1,5 +1,6 @@
 // The HTTP transport on WinINet: the standard request (agent, preconfigured proxy without
 // discovery, cache-bypassing URL flags), one Internet handle per request.
+#include <algorithm>
 #include <string>
 
 #include "download/http_transport.h"
@@ -43,7 +44,9 @@ CWinInetApi LoadWinInet() {
 class CWinInetResponse final : public IHttpResponse {
  public:
   CWinInetResponse(const CWinInetApi& api, HINTERNET internet, HINTERNET url)
-      : m_api(api), m_internet(internet), m_url(url) {}
+      : m_api(api), m_internet(internet), m_url(url) {
+    m_declaredLength = QueryDeclaredLength();
+  }
   ~CWinInetResponse() override {
     m_api.closeHandle(m_url);
     m_api.closeHandle(m_internet);
@@ -58,7 +61,19 @@ class CWinInetResponse final : public IHttpResponse {
     return static_cast<int>(status);
   }
 
-  std::uint64_t DeclaredLength() const override {
+  std::uint64_t DeclaredLength() const override { return m_declaredLength; }
+
+  std::int64_t Read(void* buffer, std::size_t size) override {
+    // Bytes past the declared length are not part of the response, though some WinINet
+    // versions hand them out when a server sends more than it declares.
+    if (m_declaredLength > 0) size = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_declaredLength - m_handedOut));
+    const std::int64_t got = ReadUpTo(static_cast<char*>(buffer), size);
+    if (got > 0) m_handedOut += static_cast<std::uint64_t>(got);
+    return got;
+  }
+
+ private:
+  std::uint64_t QueryDeclaredLength() const {
     wchar_t text[kLengthTextChars] = {};
     DWORD size = sizeof(text) - sizeof(wchar_t);
     DWORD index = 0;
@@ -68,8 +83,7 @@ class CWinInetResponse final : public IHttpResponse {
     return ParseDeclaredLength(narrow);
   }
 
-  std::int64_t Read(void* buffer, std::size_t size) override {
-    auto* out = static_cast<char*>(buffer);
+  std::int64_t ReadUpTo(char* out, std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
       DWORD n = 0;
@@ -82,10 +96,11 @@ class CWinInetResponse final : public IHttpResponse {
     return static_cast<std::int64_t>(got);
   }
 
- private:
   const CWinInetApi& m_api;
   HINTERNET m_internet;
   HINTERNET m_url;
+  std::uint64_t m_declaredLength = 0;
+  std::uint64_t m_handedOut = 0;
 };
 
 class CWinInetTransport final : public IHttpTransport {

@@ -9,6 +9,7 @@
 #include "progress_recorder.h"
 #include "support/loopback_server.h"
 #include "support/test_support.h"
+#include "websetup_config.h"
 
 class ProbeTest : public ::testing::Test {
  protected:
@@ -21,6 +22,7 @@ struct CProbeCase {
   const char* name;
   std::function<void(CLoopbackServer&)> serve;  // serves "/f"
   std::int64_t expected;
+  bool endless = false;  // a redirect loop
 };
 
 class ProbeCaseTest : public ProbeTest, public ::testing::WithParamInterface<CProbeCase> {};
@@ -28,6 +30,7 @@ class ProbeCaseTest : public ProbeTest, public ::testing::WithParamInterface<CPr
 // Catches a probe that reports a length for what is no file, misses a redirect, or turns a
 // large length negative.
 TEST_P(ProbeCaseTest, ReportsTheDeclaredLengthOfTheFile) {
+  if (kIsWindows && GetParam().endless) GTEST_SKIP() << "WinINet under wine follows a redirect loop without limit";
   ASSERT_TRUE(m_server.IsListening());
   GetParam().serve(m_server);
   EXPECT_EQ(ProbeUrlLength(m_server.Url("/f")), GetParam().expected);
@@ -69,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                      s.Serve("/target", FileResponse(GeneratedBody(2345)));
                    },
                    2345},
-        CProbeCase{"RedirectLoop", [](CLoopbackServer& s) { s.Serve("/f", RedirectResponse(302, "/f")); }, 0},
+        CProbeCase{"RedirectLoop", [](CLoopbackServer& s) { s.Serve("/f", RedirectResponse(302, "/f")); }, 0, true},
         CProbeCase{"ThreeGiB",
                    [](CLoopbackServer& s) {
                      CServedResponse r = FileResponse("");
@@ -89,6 +92,9 @@ TEST_F(ProbeTest, ClosesAfterTheHeaders) {
   CServedResponse large;
   large.generatedBytes = kLarge;
   large.declaredLength = kLarge;
+  // The body waits until the client has had time to leave: WinINet under wine drains whatever
+  // body is ready when a handle closes, so only a late body tells closing from reading.
+  large.stallMs = 100;
   m_server.Serve("/large", large);
   m_server.Serve("/small", FileResponse("x"));
   EXPECT_EQ(ProbeUrlLength(m_server.Url("/large")), static_cast<std::int64_t>(kLarge));
@@ -104,13 +110,16 @@ TEST_F(ProbeTest, SendsTheStandardRequest) {
   EXPECT_EQ(ProbeUrlLength(m_server.Url("/f")), 1);
   const auto heads = m_server.RequestHeads();
   ASSERT_EQ(heads.size(), 1u);
-  EXPECT_EQ(heads[0].rfind("GET /f HTTP/1.1\r\n", 0), 0u) << heads[0];
-  EXPECT_NE(heads[0].find("\r\nUser-Agent: Orvel's Downloader\r\n"), std::string::npos) << heads[0];
-  EXPECT_NE(heads[0].find("\r\nPragma: no-cache\r\n"), std::string::npos) << heads[0];
+  const std::string head = heads[0] + "\r\n";
+  EXPECT_EQ(head.rfind("GET /f HTTP/1.1\r\n", 0), 0u) << head;
+  EXPECT_NE(head.find("\r\nUser-Agent: Orvel's Downloader\r\n"), std::string::npos) << head;
+  EXPECT_NE(head.find("\r\nPragma: no-cache\r\n"), std::string::npos) << head;
 }
 
 // Catches a transport that ignores the machine's proxy setting.
 TEST_F(ProbeTest, GoesThroughTheConfiguredProxy) {
+  // Windows keeps its proxy settings in the registry, which this test does not change.
+  if (kIsWindows) GTEST_SKIP() << "the http_proxy variable is the Linux proxy setting";
   m_server.Serve("/via-proxy", FileResponse("proxied"));
   CScopedEnv proxy("http_proxy", std::wstring(m_server.Url("")));
   CScopedEnv noProxy("no_proxy", L"");
