@@ -92,7 +92,8 @@ int main() {
     std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
     return 1;
   }
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("download_bench." + std::to_string(getpid()));
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("download_bench." + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   double ratio = 0;
   for (const std::uint64_t size : {16 * kMiB, kRatioSize, 1024 * kMiB}) {
@@ -104,10 +105,11 @@ int main() {
     CCountingWindow window;
     const CRun ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window);
     const CRun curl = RunCurl(server.Origin() + path, (folder / "curl.bin").string(), size);
-    std::printf("%5llu MB  ours %8.1f MB/s  peak RSS %6.1f MB  %llu messages%s   curl %8.1f MB/s  peak RSS %6.1f MB%s\n",
-                static_cast<unsigned long long>(size / kMiB), MegabytesPerSecond(size, ours), ours.peakRssKb / 1024.0,
-                static_cast<unsigned long long>(window.m_messages), ours.ok ? "" : " FAILED",
-                MegabytesPerSecond(size, curl), curl.peakRssKb / 1024.0, curl.ok ? "" : " FAILED");
+    std::printf(
+        "%5llu MB  ours %8.1f MB/s  peak RSS %6.1f MB  %llu messages%s   curl %8.1f MB/s  peak RSS %6.1f MB%s\n",
+        static_cast<unsigned long long>(size / kMiB), MegabytesPerSecond(size, ours), ours.peakRssKb / 1024.0,
+        static_cast<unsigned long long>(window.m_messages), ours.ok ? "" : " FAILED", MegabytesPerSecond(size, curl),
+        curl.peakRssKb / 1024.0, curl.ok ? "" : " FAILED");
     std::fflush(stdout);
     if (size == kRatioSize && curl.seconds > 0) ratio = MegabytesPerSecond(size, ours) / MegabytesPerSecond(size, curl);
   }

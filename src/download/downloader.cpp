@@ -26,6 +26,8 @@ struct CDownloader::CAttempt {
   std::optional<std::uint32_t> emptyReadTick;
   // A not-found page came instead of the file: this attempt can no longer succeed.
   bool errorPage = false;
+  // Chunks handed to the file but not yet written; at most kWriteBufferBytes.
+  std::string pending;
 };
 
 CDownloader::CDownloader(IClock& clock, IHttpTransport& transport)
@@ -82,41 +84,35 @@ CDownloader::Outcome CDownloader::RunAttempt(const std::wstring& url, CAttempt& 
 
 CDownloader::Outcome CDownloader::ReadLoop(IHttpResponse& response, CAttempt& attempt) {
   char buffer[kReadChunkBytes] = {};
+  attempt.pending.reserve(kWriteBufferBytes);
   for (;;) {
     const std::int64_t n = response.Read(buffer, sizeof(buffer));
     if (n < 0) return Outcome::Failed;
     if (n == 0) {
-      bool stop = false;
-      const bool complete = EndOfData(attempt, stop);
-      if (stop) return complete ? Outcome::Succeeded : Outcome::Failed;
+      if (const auto outcome = EndOfData(attempt)) return *outcome;
       continue;
     }
     if (!TakeChunk(buffer, static_cast<std::size_t>(n), attempt)) return Outcome::FailedNoRetry;
   }
 }
 
-bool CDownloader::EndOfData(CAttempt& attempt, bool& stop) {
+std::optional<CDownloader::Outcome> CDownloader::EndOfData(CAttempt& attempt) {
+  if (attempt.file.IsOpen() && !Flush(attempt)) return Outcome::FailedNoRetry;
   // Closed so that the size read back by path is the size written.
   attempt.file.Close();
   std::uint64_t size = 0;
-  if (attempt.errorPage || !CFile::GetStatus(attempt.destination, size)) {
-    stop = true;
-    return false;
-  }
-  if (size == attempt.declaredLength) {
-    stop = true;
-    return true;
-  }
+  if (attempt.errorPage || !CFile::GetStatus(attempt.destination, size)) return Outcome::Failed;
+  if (size == attempt.declaredLength) return Outcome::Succeeded;
   // Short of the declared length: the server may still be sending, so wait for it a while.
   const std::uint32_t now = m_clock.TickCount();
   if (!attempt.emptyReadTick) {
     attempt.emptyReadTick = now;
-    return false;
+    return std::nullopt;
   }
   // Unsigned difference: correct across the tick counter's wrap-around.
   const std::uint32_t waited = now - *attempt.emptyReadTick;
-  stop = waited > kGracePeriodMs;
-  return false;
+  if (waited > kGracePeriodMs) return Outcome::Failed;
+  return std::nullopt;
 }
 
 bool CDownloader::TakeChunk(const char* data, std::size_t size, CAttempt& attempt) {
@@ -134,8 +130,18 @@ bool CDownloader::TakeChunk(const char* data, std::size_t size, CAttempt& attemp
     // Data after the file was closed for a length check: appended, so none of it is lost.
     written = attempt.file.Open(attempt.destination, CFile::Mode::Append);
   }
-  if (written && attempt.file.IsOpen()) written = m_writeChunk(attempt.file, data, size);
+  if (written && attempt.file.IsOpen()) {
+    attempt.pending.append(data, size);
+    if (attempt.pending.size() >= kWriteBufferBytes) written = Flush(attempt);
+  }
   Report(attempt, size);
+  return written;
+}
+
+bool CDownloader::Flush(CAttempt& attempt) {
+  if (attempt.pending.empty()) return true;
+  const bool written = m_writeChunk(attempt.file, attempt.pending.data(), attempt.pending.size());
+  attempt.pending.clear();
   return written;
 }
 

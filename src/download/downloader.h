@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "download/http_transport.h"
@@ -26,6 +27,10 @@ inline constexpr std::uint32_t kRetryPauseMs = 2000;
 inline constexpr std::uint32_t kGracePeriodMs = 20000;
 // Bytes read and written at a time; also the part of a response tested for an error page.
 inline constexpr std::size_t kReadChunkBytes = 1024;
+// Chunks are handed to the file in 1 KB pieces but written in blocks of this size, so that a
+// large file costs thousands of system calls rather than a million. A failed write surfaces
+// with the chunk that fills the block, or at the end of the data.
+inline constexpr std::size_t kWriteBufferBytes = 64 * 1024;
 // Appended to the whole file name (extension included) of the copy kept of an earlier file.
 inline constexpr const wchar_t* kBackupSuffix = L" Before Download";
 
@@ -42,7 +47,7 @@ class CDownloader {
 
   // Replaces the connection check, so tests decide whether the machine is online.
   void SetOnlineCheckForTesting(std::function<bool()> isOnline) { m_isOnline = std::move(isOnline); }
-  // Replaces the write of one chunk, so tests can make the disk run full.
+  // Replaces the write of one block of chunks, so tests can make the disk run full.
   using ChunkWriter = std::function<bool(CFile& file, const void* data, std::size_t size)>;
   void SetChunkWriterForTesting(ChunkWriter writer) { m_writeChunk = std::move(writer); }
 
@@ -52,10 +57,12 @@ class CDownloader {
 
   Outcome RunAttempt(const std::wstring& url, CAttempt& attempt);
   Outcome ReadLoop(IHttpResponse& response, CAttempt& attempt);
-  // The end of the data: the file is closed and judged by its length.
-  bool EndOfData(CAttempt& attempt, bool& stop);
-  // One chunk of data: tested, written, reported. False when the write failed.
+  // The end of the data: the file is written out, closed and judged by its length; no
+  // outcome yet while the grace period runs.
+  std::optional<Outcome> EndOfData(CAttempt& attempt);
+  // One chunk of data: tested, handed to the file, reported. False when a write failed.
   bool TakeChunk(const char* data, std::size_t size, CAttempt& attempt);
+  bool Flush(CAttempt& attempt);
   void Report(CAttempt& attempt, std::size_t chunkBytes);
 
   IClock& m_clock;

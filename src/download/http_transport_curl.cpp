@@ -20,9 +20,11 @@ constexpr long kMaxRedirects = 20;
 // request, as the Windows client's own timeouts end such a request.
 constexpr long kConnectTimeoutSeconds = 60;
 constexpr long kStalledSeconds = 60;
-// Bytes held between libcurl and the reader. libcurl hands over at most CURL_MAX_WRITE_SIZE
-// at a time, so the buffer takes at least that much when it is empty.
-constexpr std::size_t kReceiveBufferBytes = 4 * CURL_MAX_WRITE_SIZE;
+// libcurl's own receive block: large enough that a fast transfer needs few system calls.
+constexpr long kCurlBufferBytes = 64 * 1024;
+// Bytes held between libcurl and the reader. libcurl hands over at most one receive block at
+// a time, so the buffer takes at least that much when it is empty.
+constexpr std::size_t kReceiveBufferBytes = 2 * kCurlBufferBytes;
 // Longest wait for socket activity before the transfer is driven again.
 constexpr int kPollMilliseconds = 1000;
 
@@ -96,6 +98,7 @@ void CCurlResponse::Configure(const std::string& url) {
   curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
   curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kCurlBufferBytes);
   // A proxy tunnel's own "200 Connection established" must not pass for the final response.
   curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CCurlResponse::OnHeader);

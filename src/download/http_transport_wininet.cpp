@@ -66,7 +66,8 @@ class CWinInetResponse final : public IHttpResponse {
   std::int64_t Read(void* buffer, std::size_t size) override {
     // Bytes past the declared length are not part of the response, though some WinINet
     // versions hand them out when a server sends more than it declares.
-    if (m_declaredLength > 0) size = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_declaredLength - m_handedOut));
+    if (m_declaredLength > 0)
+      size = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_declaredLength - m_handedOut));
     const std::int64_t got = ReadUpTo(static_cast<char*>(buffer), size);
     if (got > 0) m_handedOut += static_cast<std::uint64_t>(got);
     return got;

@@ -124,15 +124,14 @@ TEST_P(ErrorPageTest, RecognisesNotFoundTitles) {
   EXPECT_EQ(IsErrorPageChunk(GetParam().chunk.data(), GetParam().chunk.size()), GetParam().errorPage);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ErrorPageTest,
-    ::testing::Values(CPageCase{"LowerCaseTags", "<html><title>404 Not Found</title>", true},
-                      CPageCase{"UpperCaseTags", "<TITLE>Error 404</TITLE>", true},
-                      CPageCase{"OtherTitle", "<title>Welcome</title> 404", false},
-                      CPageCase{"AfterZeroByte", std::string("MZ\0<title>404</title>", 21), false},
-                      CPageCase{"TwoTitles", "<title>404</title><title>404</title>", false},
-                      CPageCase{"NoClosingTag", "<title>404 Not Found", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ErrorPageTest,
+                         ::testing::Values(CPageCase{"LowerCaseTags", "<html><title>404 Not Found</title>", true},
+                                           CPageCase{"UpperCaseTags", "<TITLE>Error 404</TITLE>", true},
+                                           CPageCase{"OtherTitle", "<title>Welcome</title> 404", false},
+                                           CPageCase{"AfterZeroByte", std::string("MZ\0<title>404</title>", 21), false},
+                                           CPageCase{"TwoTitles", "<title>404</title><title>404</title>", false},
+                                           CPageCase{"NoClosingTag", "<title>404 Not Found", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Catches an error page whose chunk is written or reported, or an attempt that still
 // succeeds because the rest of the body happens to make up the declared length.

@@ -1,12 +1,13 @@
 // The download worker through the platform's real HTTP transport, against a loopback server
 // that misbehaves on purpose; pauses and the grace period run on the fake clock.
+#include "download/downloader.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "download/downloader.h"
 #include "progress_recorder.h"
 #include "support/loopback_server.h"
 #include "support/test_support.h"
@@ -22,7 +23,9 @@ constexpr std::uint32_t kFakeMsPerTick = 100;
 
 class DownloaderTest : public ::testing::Test {
  protected:
-  DownloaderTest() { m_downloader.SetOnlineCheckForTesting([] { return true; }); }
+  DownloaderTest() {
+    m_downloader.SetOnlineCheckForTesting([] { return true; });
+  }
 
   bool Download(const std::string& path, WindowHandle window) {
     return m_downloader.DownloadFile(m_server.Url(path), Destination(), window);
@@ -93,46 +96,45 @@ const std::string kTwoTitles = "<title>404 Not Found</title><title>404</title> b
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DownloaderGoodTest,
-    ::testing::Values(
-        CGoodCase{"NoLengthEmptyBody", [](CLoopbackServer& s) { s.Serve("/f", CServedResponse{}); }, ""},
-        CGoodCase{"ChunkedEmptyBody",
-                  [](CLoopbackServer& s) {
-                    CServedResponse r;
-                    r.chunked = true;
-                    s.Serve("/f", r);
-                  },
-                  ""},
-        CGoodCase{"TitleAfterFirstChunk", [](CLoopbackServer& s) { s.Serve("/f", FileResponse(kLatePage)); },
-                  kLatePage},
-        CGoodCase{"TwoTitleElements", [](CLoopbackServer& s) { s.Serve("/f", FileResponse(kTwoTitles)); },
-                  kTwoTitles},
-        CGoodCase{"MoreSentThanDeclared",
-                  [](CLoopbackServer& s) {
-                    CServedResponse r = FileResponse(GeneratedBody(2500));
-                    r.declaredLength = 2000;
-                    s.Serve("/f", r);
-                  },
-                  GeneratedBody(2000)},
-        CGoodCase{"StallThenContinue",
-                  [](CLoopbackServer& s) {
-                    CServedResponse r = FileResponse(GeneratedBody(3000));
-                    r.stallAfterBytes = 1500;
-                    r.stallMs = 300;
-                    s.Serve("/f", r);
-                  },
-                  GeneratedBody(3000)},
-        CGoodCase{"Redirect301",
-                  [](CLoopbackServer& s) {
-                    s.Serve("/f", RedirectResponse(301, "/target"));
-                    s.Serve("/target", FileResponse("moved here"));
-                  },
-                  "moved here"},
-        CGoodCase{"Redirect302ToAbsoluteUrl",
-                  [](CLoopbackServer& s) {
-                    s.Serve("/f", RedirectResponse(302, s.Origin() + "/target"));
-                    s.Serve("/target", FileResponse("found here"));
-                  },
-                  "found here"}),
+    ::testing::Values(CGoodCase{"NoLengthEmptyBody", [](CLoopbackServer& s) { s.Serve("/f", CServedResponse{}); }, ""},
+                      CGoodCase{"ChunkedEmptyBody",
+                                [](CLoopbackServer& s) {
+                                  CServedResponse r;
+                                  r.chunked = true;
+                                  s.Serve("/f", r);
+                                },
+                                ""},
+                      CGoodCase{"TitleAfterFirstChunk",
+                                [](CLoopbackServer& s) { s.Serve("/f", FileResponse(kLatePage)); }, kLatePage},
+                      CGoodCase{"TwoTitleElements", [](CLoopbackServer& s) { s.Serve("/f", FileResponse(kTwoTitles)); },
+                                kTwoTitles},
+                      CGoodCase{"MoreSentThanDeclared",
+                                [](CLoopbackServer& s) {
+                                  CServedResponse r = FileResponse(GeneratedBody(2500));
+                                  r.declaredLength = 2000;
+                                  s.Serve("/f", r);
+                                },
+                                GeneratedBody(2000)},
+                      CGoodCase{"StallThenContinue",
+                                [](CLoopbackServer& s) {
+                                  CServedResponse r = FileResponse(GeneratedBody(3000));
+                                  r.stallAfterBytes = 1500;
+                                  r.stallMs = 300;
+                                  s.Serve("/f", r);
+                                },
+                                GeneratedBody(3000)},
+                      CGoodCase{"Redirect301",
+                                [](CLoopbackServer& s) {
+                                  s.Serve("/f", RedirectResponse(301, "/target"));
+                                  s.Serve("/target", FileResponse("moved here"));
+                                },
+                                "moved here"},
+                      CGoodCase{"Redirect302ToAbsoluteUrl",
+                                [](CLoopbackServer& s) {
+                                  s.Serve("/f", RedirectResponse(302, s.Origin() + "/target"));
+                                  s.Serve("/target", FileResponse("found here"));
+                                },
+                                "found here"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // One server behaviour that every attempt fails on.
@@ -237,7 +239,7 @@ TEST_F(DownloaderTest, RetryAfterCutReportsBothAttempts) {
   ASSERT_TRUE(Download("/f", &m_window));
   EXPECT_EQ(ReadFileBytes(Destination()), body);
   EXPECT_EQ(m_clock.m_sleeps, std::vector<std::uint32_t>{kRetryPauseMs});
-  const ProgressMessages expected{{1024, 1024}, {476, 1500}, {0, 1500},  // the cut attempt
+  const ProgressMessages expected{{1024, 1024}, {476, 1500},  {0, 1500},  // the cut attempt
                                   {1024, 1024}, {1024, 2048}, {952, 3000}, {0, 3000}};
   EXPECT_EQ(m_window.m_progress, expected);
 }
@@ -283,19 +285,39 @@ INSTANTIATE_TEST_SUITE_P(
                       CBackupCase{"FailureRestoresOlderBackup", true, true, false, "older", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Catches retries after a full disk, a missing chunk message for the failed write, or an
+// A full disk met with the write of block number failingWrite (counted from 1).
+struct CWriteCase {
+  const char* name;
+  std::size_t bodyBytes;
+  int failingWrite;
+  std::size_t reportedBytes;  // received when the failure ended the attempt
+};
+
+class DownloaderWriteTest : public DownloaderTest, public ::testing::WithParamInterface<CWriteCase> {};
+
+// Catches retries after a full disk, a failed write that goes unnoticed or unreported, or an
 // earlier file not restored.
-TEST_F(DownloaderTest, FailedWriteEndsAllAttempts) {
+TEST_P(DownloaderWriteTest, FailedWriteEndsAllAttempts) {
+  const CWriteCase& c = GetParam();
   WriteFileBytes(Destination(), "earlier");
-  m_server.Serve("/f", FileResponse(GeneratedBody(5000)));
+  m_server.Serve("/f", FileResponse(GeneratedBody(c.bodyBytes)));
   int writes = 0;
-  m_downloader.SetChunkWriterForTesting([&writes](CFile& file, const void* data, std::size_t size) {
-    return ++writes < 2 && file.Write(data, size);
+  m_downloader.SetChunkWriterForTesting([&writes, &c](CFile& file, const void* data, std::size_t size) {
+    return ++writes < c.failingWrite && file.Write(data, size);
   });
   EXPECT_FALSE(Download("/f", &m_window));
+  EXPECT_EQ(writes, c.failingWrite);
   EXPECT_EQ(m_clock.m_sleeps, std::vector<std::uint32_t>{kRetryPauseMs});
   EXPECT_EQ(m_server.RequestCount("/f"), 1);
-  EXPECT_EQ(m_window.m_progress, (ProgressMessages{{1024, 1024}, {1024, 2048}, {0, 2048}}));
+  const std::size_t chunks = (c.reportedBytes + kReadChunkBytes - 1) / kReadChunkBytes;
+  ASSERT_EQ(m_window.m_progress.size(), chunks + 1);
+  EXPECT_EQ(m_window.m_progress[chunks - 1].second, static_cast<LPARAM_T>(c.reportedBytes));
+  EXPECT_EQ(m_window.m_progress.back(), (std::pair<WPARAM_T, LPARAM_T>(0, c.reportedBytes)));
   EXPECT_EQ(ReadFileBytes(Destination()), "earlier");
   EXPECT_FALSE(FileExists(Backup()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, DownloaderWriteTest,
+                         ::testing::Values(CWriteCase{"SecondBlock", 3 * kWriteBufferBytes, 2, 2 * kWriteBufferBytes},
+                                           CWriteCase{"LastPartialBlock", 5000, 1, 5000}),
+                         [](const auto& info) { return std::string(info.param.name); });

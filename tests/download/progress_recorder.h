@@ -15,8 +15,10 @@ using ProgressMessages = std::vector<std::pair<WPARAM_T, LPARAM_T>>;
 class CProgressRecorder final : public CWnd {
  public:
   LRESULT_T OnMessage(unsigned message, WPARAM_T wParam, LPARAM_T lParam) override {
-    if (message == WM_DOWNLOAD_PROGRESS) m_progress.emplace_back(wParam, lParam);
-    else ++m_otherMessages;
+    if (message == WM_DOWNLOAD_PROGRESS)
+      m_progress.emplace_back(wParam, lParam);
+    else
+      ++m_otherMessages;
     return 0;
   }
   ProgressMessages m_progress;

@@ -175,8 +175,8 @@ bool CLoopbackServer::SendBody(SocketHandle client, const CServedResponse& respo
       std::this_thread::sleep_for(std::chrono::milliseconds(response.stallMs));
       stalled = true;
     }
-    const char* data = response.generatedBytes != 0 ? Pattern().data() + sent % kPatternPeriod
-                                                    : response.body.data() + sent;
+    const char* data =
+        response.generatedBytes != 0 ? Pattern().data() + sent % kPatternPeriod : response.body.data() + sent;
     const auto size = static_cast<std::size_t>(piece);
     if (response.chunked) {
       char frame[32];
