@@ -114,10 +114,8 @@ bool CopyFileToFolder(const std::wstring& source, const std::wstring& folder) {
   struct stat old {};
   // A read-only earlier copy is replaced; a link in its place is removed, never written through.
   if (ok && LinkStatus(destination, old)) {
-    if (S_ISLNK(old.st_mode))
-      ::unlink(destination.c_str());
-    else
-      ::chmod(destination.c_str(), old.st_mode | S_IWUSR);
+    if (S_ISLNK(old.st_mode)) ::unlink(destination.c_str());
+    else ::chmod(destination.c_str(), old.st_mode | S_IWUSR);
   }
   const int to = ok ? ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
   ok = to >= 0 && CopyContents(from, to) && ::fchmod(to, st.st_mode & 0777) == 0;
