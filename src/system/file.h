@@ -8,7 +8,9 @@
 
 class CFile {
  public:
-  enum class Mode { Read, CreateWrite };  // CreateWrite creates the file or truncates it
+  // CreateWrite creates the file or truncates it; Append writes at the end of an existing file
+  // and fails when the file is missing.
+  enum class Mode { Read, CreateWrite, Append };
 
   CFile() = default;
   ~CFile();

@@ -12,7 +12,9 @@ CFile::~CFile() { Close(); }
 
 bool CFile::Open(const std::wstring& path, Mode mode) {
   Close();
-  const int flags = mode == Mode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
+  int flags = O_RDONLY;
+  if (mode == Mode::CreateWrite) flags = O_WRONLY | O_CREAT | O_TRUNC;
+  if (mode == Mode::Append) flags = O_WRONLY | O_APPEND;
   m_handle = ::open(ToUtf8(path).c_str(), flags | O_CLOEXEC, 0644);
   return m_handle >= 0;
 }

@@ -12,8 +12,10 @@ CFile::~CFile() { Close(); }
 bool CFile::Open(const std::wstring& path, Mode mode) {
   Close();
   const bool read = mode == Mode::Read;
-  HANDLE h = CreateFileW(path.c_str(), read ? GENERIC_READ : GENERIC_WRITE, read ? FILE_SHARE_READ : 0, nullptr,
-                         read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD access = read ? GENERIC_READ : (mode == Mode::Append ? FILE_APPEND_DATA : GENERIC_WRITE);
+  const DWORD creation = mode == Mode::CreateWrite ? CREATE_ALWAYS : OPEN_EXISTING;
+  HANDLE h =
+      CreateFileW(path.c_str(), access, read ? FILE_SHARE_READ : 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
   m_handle = reinterpret_cast<std::intptr_t>(h);
   return h != INVALID_HANDLE_VALUE;
 }

@@ -1,0 +1,120 @@
+// Download benchmark: our worker (1 KB chunks, a progress message each) and curl fetch the same
+// generated files from a loopback server; prints MB/s and peak RSS, last line "ratio R".
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "download/downloader.h"
+#include "support/loopback_server.h"
+#include "system/file.h"
+#include "system/text.h"
+
+namespace {
+constexpr std::uint64_t kMiB = 1024 * 1024;
+// The size whose speeds give the ratio: large enough to dwarf start-up costs.
+constexpr std::uint64_t kRatioSize = 256 * kMiB;
+
+class CCountingWindow final : public CWnd {
+ public:
+  LRESULT_T OnMessage(unsigned message, WPARAM_T wParam, LPARAM_T) override {
+    if (message == WM_DOWNLOAD_PROGRESS) {
+      ++m_messages;
+      m_bytes += wParam;
+    }
+    return 0;
+  }
+  std::uint64_t m_messages = 0;
+  std::uint64_t m_bytes = 0;
+};
+
+struct CRun {
+  double seconds = 0;
+  long peakRssKb = 0;
+  bool ok = false;
+};
+
+double Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+CRun RunOurs(const std::wstring& url, const std::string& path, std::uint64_t size, CCountingWindow& window) {
+  CDownloader downloader;
+  downloader.SetOnlineCheckForTesting([] { return true; });
+  const auto start = std::chrono::steady_clock::now();
+  CRun run;
+  run.ok = downloader.DownloadFile(url, FromUtf8(path), &window);
+  run.seconds = Since(start);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  run.peakRssKb = usage.ru_maxrss;
+  std::uint64_t got = 0;
+  run.ok = run.ok && CFile::GetStatus(FromUtf8(path), got) && got == size && window.m_bytes == size;
+  std::filesystem::remove(path);
+  return run;
+}
+
+CRun RunCurl(const std::string& url, const std::string& path, std::uint64_t size) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    execlp("curl", "curl", "-s", "--noproxy", "*", "-o", path.c_str(), url.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  CRun run;
+  int status = 0;
+  rusage usage{};
+  if (child > 0 && wait4(child, &status, 0, &usage) == child) {
+    run.seconds = Since(start);
+    run.peakRssKb = usage.ru_maxrss;
+    std::error_code error;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::filesystem::file_size(path, error) == size;
+  }
+  std::filesystem::remove(path);
+  return run;
+}
+
+double MegabytesPerSecond(std::uint64_t size, const CRun& run) {
+  return run.seconds > 0 ? static_cast<double>(size) / kMiB / run.seconds : 0;
+}
+}  // namespace
+
+int main() {
+  unsetenv("http_proxy");
+  unsetenv("HTTP_PROXY");
+  CLoopbackServer server;
+  if (!server.IsListening()) {
+    std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
+    return 1;
+  }
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("download_bench." + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  double ratio = 0;
+  for (const std::uint64_t size : {16 * kMiB, kRatioSize, 1024 * kMiB}) {
+    const std::string path = "/file" + std::to_string(size / kMiB);
+    CServedResponse response;
+    response.generatedBytes = size;
+    response.declaredLength = size;
+    server.Serve(path, response);
+    CCountingWindow window;
+    const CRun ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window);
+    const CRun curl = RunCurl(server.Origin() + path, (folder / "curl.bin").string(), size);
+    std::printf(
+        "%5llu MB  ours %8.1f MB/s  peak RSS %6.1f MB  %llu messages%s   curl %8.1f MB/s  peak RSS %6.1f MB%s\n",
+        static_cast<unsigned long long>(size / kMiB), MegabytesPerSecond(size, ours), ours.peakRssKb / 1024.0,
+        static_cast<unsigned long long>(window.m_messages), ours.ok ? "" : " FAILED", MegabytesPerSecond(size, curl),
+        curl.peakRssKb / 1024.0, curl.ok ? "" : " FAILED");
+    std::fflush(stdout);
+    if (size == kRatioSize && curl.seconds > 0) ratio = MegabytesPerSecond(size, ours) / MegabytesPerSecond(size, curl);
+  }
+  server.Stop();
+  std::filesystem::remove_all(folder);
+  std::printf("ratio %.2f\n", ratio);
+  return 0;
+}

@@ -1,0 +1,158 @@
+// The download worker's attempts, read loop, length check and error-page test.
+#include "download/downloader.h"
+
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "description/element_text.h"
+#include "download/connection.h"
+#include "system/file.h"
+#include "system/file_ops.h"
+#include "system/path.h"
+#include "system/text.h"
+
+// The state of one attempt; nothing of it outlives the attempt.
+struct CDownloader::CAttempt {
+  std::wstring destination;
+  WindowHandle window = nullptr;
+  std::wstring folder;  // without its trailing separator, as the file operations take it
+  std::wstring name;
+  bool backupTaken = false;
+  CFile file;
+  std::uint64_t declaredLength = 0;
+  std::uint64_t received = 0;
+  // Tick of the first empty read of the current wait for missing data; none while data flows.
+  std::optional<std::uint32_t> emptyReadTick;
+  // A not-found page came instead of the file: this attempt can no longer succeed.
+  bool errorPage = false;
+  // Chunks handed to the file but not yet written; at most kWriteBufferBytes.
+  std::string pending;
+};
+
+CDownloader::CDownloader(IClock& clock, IHttpTransport& transport)
+    : m_clock(clock),
+      m_transport(transport),
+      m_isOnline(&IsOnline),
+      m_writeChunk([](CFile& file, const void* data, std::size_t size) { return file.Write(data, size); }) {}
+
+bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow) {
+  if (!m_isOnline()) return false;
+  int attemptsLeft = kDownloadAttempts;
+  while (attemptsLeft > 0) {
+    CAttempt attempt;
+    attempt.destination = destination;
+    attempt.window = progressWindow;
+    const Outcome outcome = RunAttempt(url, attempt);
+    if (outcome == Outcome::Succeeded) return true;
+    attempt.file.Close();
+    DeleteFileInFolder(attempt.folder, attempt.name);
+    if (attempt.backupTaken) RenameInFolder(attempt.folder, attempt.name + kBackupSuffix, attempt.name);
+    m_clock.Sleep(kRetryPauseMs);
+    // A write that failed (a full disk) would fail again: no further attempt.
+    attemptsLeft = outcome == Outcome::FailedNoRetry ? 0 : attemptsLeft - 1;
+  }
+  return false;
+}
+
+CDownloader::Outcome CDownloader::RunAttempt(const std::wstring& url, CAttempt& attempt) {
+  std::wstring folder;
+  SplitPath(attempt.destination, folder, attempt.name);
+  attempt.folder = StripTrailingSeparator(folder);
+  if (FileExists(attempt.destination)) {
+    attempt.backupTaken = true;
+    // An older backup copy is kept as it is: it holds the content from before the first
+    // download that went wrong, and the destination is simply overwritten.
+    const std::wstring backupName = attempt.name + kBackupSuffix;
+    if (!FileExists(JoinPath(attempt.folder, backupName))) RenameInFolder(attempt.folder, attempt.name, backupName);
+  }
+  if (!attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite)) return Outcome::Failed;
+  std::unique_ptr<IHttpResponse> response = m_transport.Open(url);
+  // An error status answers with a page about the error, never with the file asked for.
+  if (response == nullptr || response->StatusCode() >= kFirstErrorStatus) {
+    response.reset();
+    attempt.file.Close();
+    return Outcome::Failed;
+  }
+  attempt.declaredLength = response->DeclaredLength();
+  const Outcome outcome = ReadLoop(*response, attempt);
+  Report(attempt, 0);
+  response.reset();
+  attempt.file.Close();
+  return outcome;
+}
+
+CDownloader::Outcome CDownloader::ReadLoop(IHttpResponse& response, CAttempt& attempt) {
+  char buffer[kReadChunkBytes] = {};
+  attempt.pending.reserve(kWriteBufferBytes);
+  for (;;) {
+    const std::int64_t n = response.Read(buffer, sizeof(buffer));
+    if (n < 0) return Outcome::Failed;
+    if (n == 0) {
+      if (const auto outcome = EndOfData(attempt)) return *outcome;
+      continue;
+    }
+    if (!TakeChunk(buffer, static_cast<std::size_t>(n), attempt)) return Outcome::FailedNoRetry;
+  }
+}
+
+std::optional<CDownloader::Outcome> CDownloader::EndOfData(CAttempt& attempt) {
+  if (attempt.file.IsOpen() && !Flush(attempt)) return Outcome::FailedNoRetry;
+  // Closed so that the size read back by path is the size written.
+  attempt.file.Close();
+  std::uint64_t size = 0;
+  if (attempt.errorPage || !CFile::GetStatus(attempt.destination, size)) return Outcome::Failed;
+  if (size == attempt.declaredLength) return Outcome::Succeeded;
+  // Short of the declared length: the server may still be sending, so wait for it a while.
+  const std::uint32_t now = m_clock.TickCount();
+  if (!attempt.emptyReadTick) {
+    attempt.emptyReadTick = now;
+    return std::nullopt;
+  }
+  // Unsigned difference: correct across the tick counter's wrap-around.
+  const std::uint32_t waited = now - *attempt.emptyReadTick;
+  if (waited > kGracePeriodMs) return Outcome::Failed;
+  return std::nullopt;
+}
+
+bool CDownloader::TakeChunk(const char* data, std::size_t size, CAttempt& attempt) {
+  attempt.received += size;
+  attempt.emptyReadTick.reset();
+  if (attempt.received <= kReadChunkBytes && IsErrorPageChunk(data, size)) {
+    // Removed at once so that nothing of the page can pass for the file; the page is neither
+    // written nor reported.
+    attempt.errorPage = true;
+    DeleteFileInFolder(attempt.folder, attempt.name);
+    return true;
+  }
+  bool written = true;
+  if (!attempt.file.IsOpen() && !attempt.errorPage) {
+    // Data after the file was closed for a length check: appended, so none of it is lost.
+    written = attempt.file.Open(attempt.destination, CFile::Mode::Append);
+  }
+  if (written && attempt.file.IsOpen()) {
+    attempt.pending.append(data, size);
+    if (attempt.pending.size() >= kWriteBufferBytes) written = Flush(attempt);
+  }
+  Report(attempt, size);
+  return written;
+}
+
+bool CDownloader::Flush(CAttempt& attempt) {
+  if (attempt.pending.empty()) return true;
+  const bool written = m_writeChunk(attempt.file, attempt.pending.data(), attempt.pending.size());
+  attempt.pending.clear();
+  return written;
+}
+
+void CDownloader::Report(CAttempt& attempt, std::size_t chunkBytes) {
+  SendWindowMessage(attempt.window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM_T>(chunkBytes),
+                    static_cast<LPARAM_T>(attempt.received));
+}
+
+bool IsErrorPageChunk(const char* chunk, std::size_t size) {
+  const void* zero = std::memchr(chunk, 0, size);
+  const std::size_t length = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - chunk) : size;
+  const std::wstring text = DecodeNarrowText(std::string_view(chunk, length));
+  return ExtractElementText(text, L"TITLE").find(L"404") != std::wstring::npos;
+}

@@ -1,0 +1,76 @@
+// The download worker: one URL into one file, with four attempts, a backup copy of an earlier
+// file, a length check with a grace period, an error-page test and progress messages.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "download/http_transport.h"
+#include "framework/framework.h"
+#include "system/clock.h"
+
+class CFile;
+
+// Sent after every chunk written (wParam = its size, lParam = bytes received so far in the
+// attempt) and once at the end of each attempt's reading (wParam 0).
+inline constexpr unsigned WM_DOWNLOAD_PROGRESS = kWmUser + 100;
+
+// A download that keeps failing is given up after this many attempts.
+inline constexpr int kDownloadAttempts = 4;
+// Pause after each failed attempt, the last one included, so that a busy server can recover.
+inline constexpr std::uint32_t kRetryPauseMs = 2000;
+// How long the data may stay short of the declared length after the server has gone quiet
+// before the attempt counts as failed.
+inline constexpr std::uint32_t kGracePeriodMs = 20000;
+// Bytes read and written at a time; also the part of a response tested for an error page.
+inline constexpr std::size_t kReadChunkBytes = 1024;
+// Chunks are handed to the file in 1 KB pieces but written in blocks of this size, so that a
+// large file costs thousands of system calls rather than a million. A failed write surfaces
+// with the chunk that fills the block, or at the end of the data.
+inline constexpr std::size_t kWriteBufferBytes = 64 * 1024;
+// Appended to the whole file name (extension included) of the copy kept of an earlier file.
+inline constexpr const wchar_t* kBackupSuffix = L" Before Download";
+
+class CDownloader {
+ public:
+  explicit CDownloader(IClock& clock = RealClock(), IHttpTransport& transport = PlatformHttpTransport());
+  virtual ~CDownloader() = default;
+  CDownloader(const CDownloader&) = delete;
+  CDownloader& operator=(const CDownloader&) = delete;
+
+  // Fetches url into destination (a path with a folder part); true when the resource arrived
+  // whole. After false, a destination that existed before holds its earlier content again.
+  bool DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow);
+
+  // Replaces the connection check, so tests decide whether the machine is online.
+  void SetOnlineCheckForTesting(std::function<bool()> isOnline) { m_isOnline = std::move(isOnline); }
+  // Replaces the write of one block of chunks, so tests can make the disk run full.
+  using ChunkWriter = std::function<bool(CFile& file, const void* data, std::size_t size)>;
+  void SetChunkWriterForTesting(ChunkWriter writer) { m_writeChunk = std::move(writer); }
+
+ private:
+  enum class Outcome { Succeeded, Failed, FailedNoRetry };
+  struct CAttempt;
+
+  Outcome RunAttempt(const std::wstring& url, CAttempt& attempt);
+  Outcome ReadLoop(IHttpResponse& response, CAttempt& attempt);
+  // The end of the data: the file is written out, closed and judged by its length; no
+  // outcome yet while the grace period runs.
+  std::optional<Outcome> EndOfData(CAttempt& attempt);
+  // One chunk of data: tested, handed to the file, reported. False when a write failed.
+  bool TakeChunk(const char* data, std::size_t size, CAttempt& attempt);
+  bool Flush(CAttempt& attempt);
+  void Report(CAttempt& attempt, std::size_t chunkBytes);
+
+  IClock& m_clock;
+  IHttpTransport& m_transport;
+  std::function<bool()> m_isOnline;
+  ChunkWriter m_writeChunk;
+};
+
+// True when chunk, read as 8-bit text up to its first zero byte, has a single TITLE element
+// whose text contains "404": a server's not-found page delivered in place of the file.
+bool IsErrorPageChunk(const char* chunk, std::size_t size);

@@ -1,0 +1,42 @@
+// The HTTP transport seam: one GET with the standard request, its declared length and status,
+// and the body read in pieces. WinINet on Windows, libcurl elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Every request of the bootstrapper introduces itself with this agent string, so that the
+// download hosts can tell its traffic apart in their logs.
+inline constexpr const wchar_t* kUserAgent = L"Orvel's Downloader";
+
+// One opened URL: the final response (after redirects) whose headers have arrived. Closing
+// (destroying) it drops the connection without reading the rest of the body.
+class IHttpResponse {
+ public:
+  virtual ~IHttpResponse() = default;
+  // The HTTP status code of the final response.
+  virtual int StatusCode() const = 0;
+  // The Content-Length of the final response; 0 when it has none or it is not a number.
+  virtual std::uint64_t DeclaredLength() const = 0;
+  // Reads up to size bytes of the body: fills the buffer unless the data ends first, so chunk
+  // boundaries never depend on packet timing. Returns the count, 0 at the end of the data,
+  // -1 when reading fails.
+  virtual std::int64_t Read(void* buffer, std::size_t size) = 0;
+};
+
+class IHttpTransport {
+ public:
+  virtual ~IHttpTransport() = default;
+  // Sends the standard request for url and returns once the final response's headers are in;
+  // null when no response arrives (host not found, no connection, too many redirects).
+  virtual std::unique_ptr<IHttpResponse> Open(const std::wstring& url) = 0;
+};
+
+// The platform's transport (WinINet, or libcurl); it lives for the whole process.
+IHttpTransport& PlatformHttpTransport();
+
+// Parses a Content-Length value: decimal digits with optional surrounding blanks, as a 64-bit
+// number; 0 for anything else (empty, signs, other characters, overflow).
+std::uint64_t ParseDeclaredLength(const std::string& text);

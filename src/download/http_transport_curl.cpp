@@ -1,0 +1,228 @@
+// The HTTP transport on libcurl: a pull-style reader over the multi interface whose receive
+// buffer stays small (the transfer is paused while it is full), so no body is held whole.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "download/http_transport.h"
+#include "system/text.h"
+
+namespace {
+
+// Redirects followed before the request fails: enough for any mirror chain, and a redirect
+// loop ends instead of running forever.
+constexpr long kMaxRedirects = 20;
+// A server that accepts no connection, or sends nothing at all, for this long fails the
+// request, as the Windows client's own timeouts end such a request.
+constexpr long kConnectTimeoutSeconds = 60;
+constexpr long kStalledSeconds = 60;
+// libcurl's own receive block: large enough that a fast transfer needs few system calls.
+constexpr long kCurlBufferBytes = 64 * 1024;
+// Bytes held between libcurl and the reader. libcurl hands over at most one receive block at
+// a time, so the buffer takes at least that much when it is empty.
+constexpr std::size_t kReceiveBufferBytes = 2 * kCurlBufferBytes;
+// Longest wait for socket activity before the transfer is driven again.
+constexpr int kPollMilliseconds = 1000;
+
+bool StartsWithNoCase(const char* text, std::size_t size, const char* prefix) {
+  const std::size_t n = std::strlen(prefix);
+  if (size < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+class CCurlResponse final : public IHttpResponse {
+ public:
+  CCurlResponse() : m_buffer(kReceiveBufferBytes) {}
+  ~CCurlResponse() override;
+  CCurlResponse(const CCurlResponse&) = delete;
+  CCurlResponse& operator=(const CCurlResponse&) = delete;
+
+  bool Start(const std::string& url);
+  int StatusCode() const override { return m_status; }
+  std::uint64_t DeclaredLength() const override { return m_declaredLength; }
+  std::int64_t Read(void* buffer, std::size_t size) override;
+
+ private:
+  static std::size_t OnHeader(char* data, std::size_t, std::size_t size, void* self);
+  static std::size_t OnBody(char* data, std::size_t, std::size_t size, void* self);
+  void Configure(const std::string& url);
+  void HeaderLine(const char* line, std::size_t size);
+  std::size_t Body(const char* data, std::size_t size);
+  // Lets libcurl work once, waiting up to kPollMilliseconds for the socket first.
+  void Drive();
+  std::size_t Buffered() const { return m_end - m_begin; }
+
+  CURLM* m_multi = nullptr;
+  CURL* m_easy = nullptr;
+  curl_slist* m_headers = nullptr;
+  std::vector<char> m_buffer;
+  std::size_t m_begin = 0;
+  std::size_t m_end = 0;
+  bool m_paused = false;
+  bool m_done = false;
+  CURLcode m_result = CURLE_OK;
+  bool m_headersDone = false;  // the final response's headers have all arrived
+  int m_status = 0;
+  bool m_hasLocation = false;
+  std::uint64_t m_declaredLength = 0;
+};
+
+CCurlResponse::~CCurlResponse() {
+  if (m_multi != nullptr && m_easy != nullptr) curl_multi_remove_handle(m_multi, m_easy);
+  if (m_easy != nullptr) curl_easy_cleanup(m_easy);
+  if (m_multi != nullptr) curl_multi_cleanup(m_multi);
+  curl_slist_free_all(m_headers);
+}
+
+void CCurlResponse::Configure(const std::string& url) {
+  curl_easy_setopt(m_easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(m_easy, CURLOPT_USERAGENT, ToUtf8(kUserAgent).c_str());
+  // Every attempt must reach the server, never a cache on the way.
+  m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
+  m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
+  curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headers);
+  curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // The declared length must be the file's length: bodies are taken as sent.
+  curl_easy_setopt(m_easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
+  curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kCurlBufferBytes);
+  // A proxy tunnel's own "200 Connection established" must not pass for the final response.
+  curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CCurlResponse::OnHeader);
+  curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CCurlResponse::OnBody);
+  curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+}
+
+bool CCurlResponse::Start(const std::string& url) {
+  m_multi = curl_multi_init();
+  m_easy = curl_easy_init();
+  if (m_multi == nullptr || m_easy == nullptr) return false;
+  Configure(url);
+  if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) return false;
+  while (!m_headersDone && !m_done) Drive();
+  // A transfer that ended before any final response (refused, unknown host, redirect loop)
+  // opened nothing; one that ended after it (an empty body, or a cut) is read as usual.
+  return m_headersDone;
+}
+
+void CCurlResponse::Drive() {
+  int running = 0;
+  if (curl_multi_perform(m_multi, &running) == CURLM_OK && running > 0 && Buffered() == 0 && !m_paused) {
+    curl_multi_poll(m_multi, nullptr, 0, kPollMilliseconds, nullptr);
+    curl_multi_perform(m_multi, &running);
+  }
+  int left = 0;
+  while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
+    if (msg->msg != CURLMSG_DONE) continue;
+    m_done = true;
+    m_result = msg->data.result;
+  }
+}
+
+std::size_t CCurlResponse::OnHeader(char* data, std::size_t, std::size_t size, void* self) {
+  static_cast<CCurlResponse*>(self)->HeaderLine(data, size);
+  return size;
+}
+
+void CCurlResponse::HeaderLine(const char* line, std::size_t size) {
+  if (StartsWithNoCase(line, size, "http/")) {
+    // A new response begins (after a redirect or an interim 1xx): forget the last one's.
+    const char* space = static_cast<const char*>(std::memchr(line, ' ', size));
+    m_status = space != nullptr ? std::atoi(space + 1) : 0;
+    m_hasLocation = false;
+    m_declaredLength = 0;
+  } else if (StartsWithNoCase(line, size, "content-length:")) {
+    const std::size_t skip = std::strlen("content-length:");
+    m_declaredLength = ParseDeclaredLength(std::string(line + skip, size - skip));
+  } else if (StartsWithNoCase(line, size, "location:")) {
+    m_hasLocation = true;
+  } else if (size <= 2 && (line[0] == '\r' || line[0] == '\n')) {
+    // The blank line ends a header block; it is the final response unless libcurl goes on
+    // to another one (an interim response, or a redirect it follows).
+    const bool interim = m_status >= 100 && m_status < 200;
+    const bool followed = m_status >= 300 && m_status < 400 && m_hasLocation;
+    if (!interim && !followed) m_headersDone = true;
+  }
+}
+
+std::size_t CCurlResponse::OnBody(char* data, std::size_t, std::size_t size, void* self) {
+  return static_cast<CCurlResponse*>(self)->Body(data, size);
+}
+
+std::size_t CCurlResponse::Body(const char* data, std::size_t size) {
+  if (m_buffer.size() - m_end < size && m_begin > 0) {
+    std::memmove(m_buffer.data(), m_buffer.data() + m_begin, Buffered());
+    m_end -= m_begin;
+    m_begin = 0;
+  }
+  if (m_buffer.size() - m_end < size) {
+    // libcurl keeps these bytes and offers them again once the reader has made room.
+    m_paused = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  std::memcpy(m_buffer.data() + m_end, data, size);
+  m_end += size;
+  return size;
+}
+
+std::int64_t CCurlResponse::Read(void* buffer, std::size_t size) {
+  auto* out = static_cast<char*>(buffer);
+  std::size_t got = 0;
+  while (got < size) {
+    if (Buffered() > 0) {
+      const std::size_t n = std::min(size - got, Buffered());
+      std::memcpy(out + got, m_buffer.data() + m_begin, n);
+      m_begin += n;
+      got += n;
+      if (m_begin == m_end) m_begin = m_end = 0;
+      continue;
+    }
+    if (m_done) break;
+    if (m_paused) {
+      m_paused = false;
+      curl_easy_pause(m_easy, CURLPAUSE_CONT);
+      continue;
+    }
+    Drive();
+  }
+  if (got > 0) return static_cast<std::int64_t>(got);
+  // A connection closed before the declared length is the end of the data, as on Windows;
+  // the download worker's length check then judges what arrived.
+  const bool ended = m_result == CURLE_OK || m_result == CURLE_PARTIAL_FILE;
+  return ended ? 0 : -1;
+}
+
+class CCurlTransport final : public IHttpTransport {
+ public:
+  CCurlTransport() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+  ~CCurlTransport() override { curl_global_cleanup(); }
+  CCurlTransport(const CCurlTransport&) = delete;
+  CCurlTransport& operator=(const CCurlTransport&) = delete;
+
+  std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
+    auto response = std::make_unique<CCurlResponse>();
+    if (!response->Start(ToUtf8(url))) return nullptr;
+    return response;
+  }
+};
+
+}  // namespace
+
+IHttpTransport& PlatformHttpTransport() {
+  static CCurlTransport transport;
+  return transport;
+}

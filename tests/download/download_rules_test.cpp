@@ -1,0 +1,151 @@
+// The download worker's timing and error-page rules, over a scripted transport whose reads
+// are chosen exactly (empty reads mid-body, endless quiet), which no real server can promise.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "download/downloader.h"
+#include "progress_recorder.h"
+#include "support/test_support.h"
+#include "system/file_ops.h"
+
+namespace {
+// Reads beyond this many in one response end it with a read failure, so a grace period that
+// never ends fails the test instead of hanging it.
+constexpr int kMaxReads = 1000;
+
+// Hands out the scripted reads in order ("" is an empty read), then empty reads.
+class CScriptedResponse final : public IHttpResponse {
+ public:
+  CScriptedResponse(std::vector<std::string> reads, std::uint64_t declared, int& emptyReads)
+      : m_reads(std::move(reads)), m_declared(declared), m_emptyReads(emptyReads) {}
+  int StatusCode() const override { return 200; }
+  std::uint64_t DeclaredLength() const override { return m_declared; }
+  std::int64_t Read(void* buffer, std::size_t size) override {
+    if (++m_count > kMaxReads) return -1;
+    const std::string next = m_next < m_reads.size() ? m_reads[m_next++] : std::string();
+    if (next.empty()) ++m_emptyReads;
+    const std::size_t n = std::min(size, next.size());
+    std::memcpy(buffer, next.data(), n);
+    return static_cast<std::int64_t>(n);
+  }
+
+ private:
+  std::vector<std::string> m_reads;
+  std::uint64_t m_declared;
+  int& m_emptyReads;
+  std::size_t m_next = 0;
+  int m_count = 0;
+};
+
+class CScriptedTransport final : public IHttpTransport {
+ public:
+  std::unique_ptr<IHttpResponse> Open(const std::wstring&) override {
+    ++m_opens;
+    return std::make_unique<CScriptedResponse>(m_reads, m_declared, m_emptyReads);
+  }
+  std::vector<std::string> m_reads;
+  std::uint64_t m_declared = 0;
+  int m_opens = 0;
+  int m_emptyReads = 0;
+};
+}  // namespace
+
+class DownloadRulesTest : public ::testing::Test {
+ protected:
+  CDownloader& Downloader(IClock& clock) {
+    m_downloader = std::make_unique<CDownloader>(clock, m_transport);
+    m_downloader->SetOnlineCheckForTesting([] { return true; });
+    return *m_downloader;
+  }
+  std::wstring Destination() const { return m_temp / L"file.bin"; }
+
+  CTempFolder m_temp;
+  CScriptedTransport m_transport;
+  CProgressRecorder m_window;
+  std::unique_ptr<CDownloader> m_downloader;
+};
+
+// Catches data that arrives during the grace period being dropped (or failing the write to
+// the file closed for the length check) instead of being appended.
+TEST_F(DownloadRulesTest, DataAfterAnEmptyReadIsAppended) {
+  m_transport.m_reads = {std::string(1024, 'a'), "", std::string(476, 'b')};
+  m_transport.m_declared = 1500;
+  CFakeClock clock(1000, 100);
+  ASSERT_TRUE(Downloader(clock).DownloadFile(L"http://x/f", Destination(), &m_window));
+  EXPECT_EQ(ReadFileBytes(Destination()), std::string(1024, 'a') + std::string(476, 'b'));
+  EXPECT_EQ(m_window.m_progress, (ProgressMessages{{1024, 1024}, {476, 1500}, {0, 1500}}));
+  EXPECT_TRUE(clock.m_sleeps.empty());
+}
+
+class DownloadGraceTest : public DownloadRulesTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+// Catches a grace period that ends at 20 000 ms instead of after it, or one that never ends
+// when the tick counter wraps around during the wait.
+TEST_P(DownloadGraceTest, EndsOnlyAfterMoreThanTwentySeconds) {
+  m_transport.m_reads = {std::string(100, 'a')};
+  m_transport.m_declared = 200;
+  // 5000 ms per tick: empty reads at +0, +5000, ... +20000 (still waiting), +25000 (over).
+  CFakeClock clock(GetParam(), 5000);
+  EXPECT_FALSE(Downloader(clock).DownloadFile(L"http://x/f", Destination(), nullptr));
+  EXPECT_EQ(m_transport.m_opens, kDownloadAttempts);
+  EXPECT_EQ(m_transport.m_emptyReads, 6 * kDownloadAttempts);
+  EXPECT_EQ(clock.m_sleeps, std::vector<std::uint32_t>(kDownloadAttempts, kRetryPauseMs));
+  EXPECT_FALSE(FileExists(Destination()));
+}
+INSTANTIATE_TEST_SUITE_P(StartTicks, DownloadGraceTest, ::testing::Values(1000u, 0xFFFFFFFFu - 7000u));
+
+// Catches data during the wait that does not restart the grace period.
+TEST_F(DownloadRulesTest, DataRestartsTheGracePeriod) {
+  // Each piece of data comes 10 000 ms into a wait: within the period every time, though the
+  // waits add up to more than 20 000 ms.
+  m_transport.m_reads = {"a", "", "", "", "b", "", "", "", "c"};
+  m_transport.m_declared = 3;
+  CFakeClock clock(1000, 5000);
+  ASSERT_TRUE(Downloader(clock).DownloadFile(L"http://x/f", Destination(), nullptr));
+  EXPECT_EQ(ReadFileBytes(Destination()), "abc");
+}
+
+// One first chunk and whether it is a not-found page.
+struct CPageCase {
+  const char* name;
+  std::string chunk;
+  bool errorPage;
+};
+
+class ErrorPageTest : public ::testing::TestWithParam<CPageCase> {};
+
+// Catches a wrong test for not-found pages: case of tags, text past a zero byte, "404"
+// outside the title, or two titles.
+TEST_P(ErrorPageTest, RecognisesNotFoundTitles) {
+  EXPECT_EQ(IsErrorPageChunk(GetParam().chunk.data(), GetParam().chunk.size()), GetParam().errorPage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ErrorPageTest,
+                         ::testing::Values(CPageCase{"LowerCaseTags", "<html><title>404 Not Found</title>", true},
+                                           CPageCase{"UpperCaseTags", "<TITLE>Error 404</TITLE>", true},
+                                           CPageCase{"OtherTitle", "<title>Welcome</title> 404", false},
+                                           CPageCase{"AfterZeroByte", std::string("MZ\0<title>404</title>", 21), false},
+                                           CPageCase{"TwoTitles", "<title>404</title><title>404</title>", false},
+                                           CPageCase{"NoClosingTag", "<title>404 Not Found", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches an error page whose chunk is written or reported, or an attempt that still
+// succeeds because the rest of the body happens to make up the declared length.
+TEST_F(DownloadRulesTest, ErrorPageChunkIsNeitherWrittenNorReported) {
+  const std::string page = "<title>404 Not Found</title>";
+  m_transport.m_reads = {page, std::string(100, 'z')};
+  m_transport.m_declared = 100;
+  CFakeClock clock(1000, 100);
+  EXPECT_FALSE(Downloader(clock).DownloadFile(L"http://x/f", Destination(), &m_window));
+  ProgressMessages expected;
+  for (int i = 0; i < kDownloadAttempts; ++i) {
+    expected.emplace_back(100, page.size() + 100);
+    expected.emplace_back(0, page.size() + 100);
+  }
+  EXPECT_EQ(m_window.m_progress, expected);
+  EXPECT_FALSE(FileExists(Destination()));
+}
