@@ -29,9 +29,8 @@ int RunApplication(const std::wstring& executablePath) {
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return 0;
   app->SetAppName(AppNameFromPath(executablePath));
-  if (app->InitInstance()) {
-    // No message loop: the run happens entirely inside InitInstance.
-  }
+  // No message loop follows, whatever InitInstance answers: the run happens entirely inside it.
+  app->InitInstance();
   app->ExitInstance();
   return 0;  // The exit status is 0 after success and after every failure.
 }
