@@ -167,12 +167,6 @@ TEST_P(DownloaderBadTest, FailsAfterFourAttemptsAndFourPauses) {
 
 const std::string kNotFoundPage = "<html><head><title>404 Not Found</title></head><body>gone</body></html>";
 
-CServedResponse WithStatus(CServedResponse response, int status, const char* reason) {
-  response.status = status;
-  response.reason = reason;
-  return response;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, DownloaderBadTest,
     ::testing::Values(

@@ -37,10 +37,7 @@ TEST_P(ProbeCaseTest, ReportsTheDeclaredLengthOfTheFile) {
 }
 
 CServedResponse Page(int status, const char* reason) {
-  CServedResponse response = FileResponse("<title>Not Found</title>" + std::string(276, ' '));
-  response.status = status;
-  response.reason = reason;
-  return response;
+  return WithStatus(FileResponse("<title>Not Found</title>" + std::string(276, ' ')), status, reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -50,6 +50,12 @@ CServedResponse FileResponse(const std::string& body) {
   return response;
 }
 
+CServedResponse WithStatus(CServedResponse response, int status, const char* reason) {
+  response.status = status;
+  response.reason = reason;
+  return response;
+}
+
 CServedResponse RedirectResponse(int status, const std::string& location) {
   CServedResponse response = FileResponse("moved");
   response.status = status;

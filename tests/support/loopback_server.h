@@ -36,6 +36,8 @@ struct CServedResponse {
 
 // A file served with its exact Content-Length.
 CServedResponse FileResponse(const std::string& body);
+// The same response with another status line, such as 404 "Not Found".
+CServedResponse WithStatus(CServedResponse response, int status, const char* reason);
 // A redirect to location with the given status (301, 302, ...).
 CServedResponse RedirectResponse(int status, const std::string& location);
 // The bytes of a generated body from offset on: a pattern that is no markup.
