@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Installs every system package that building and testing websetup needs (Debian 12, as root).
 # Safe to run again: apt skips what is installed, and the Windows Crypto++ build is cached.
+#   --native   only what the Linux build and its tests need (no Windows toolchain or wine)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+native=0
+[ "${1:-}" = --native ] && native=1
 
 packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates
   googletest libgtest-dev libgmock-dev
   libcrypto++-dev openssl curl libcurl4-openssl-dev
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64
-  dpkg-dev
+  python3 nginx
 )
+if [ $native = 0 ]; then
+  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xdotool dpkg-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,6 +27,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [ -x "$here/cryptopp-mingw.sh" ]; then
+if [ $native = 0 ] && [ -x "$here/cryptopp-mingw.sh" ]; then
   "$here/cryptopp-mingw.sh"
 fi
