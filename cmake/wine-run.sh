@@ -2,7 +2,7 @@
 # Runs one Windows program under wine64 with a private, quiet wine prefix. The prefix is made
 # once (under a lock, since ctest may start several programs at a time).
 set -euo pipefail
-export WINEDEBUG=-all
+export WINEDEBUG=${WEBSETUP_WINEDEBUG:--all}  # the end-to-end tests read message texts from +win
 export WINEPREFIX=${WEBSETUP_WINEPREFIX:-${HOME:-/root}/.cache/websetup/wineprefix}
 # No .NET or HTML engine installers: they would ask for downloads on the first start.
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,0 +1,598 @@
+#!/usr/bin/env python3
+"""Whole runs of the real Setup program against a private nginx, with a real final setup.
+
+Each case is one run of a copy of Setup named Setup_<case>_, so its setup name, its URLs, its
+setup temp folder and its message-box caption are its own, and the cases can run at once
+against one server. The final setup is the test stub, itself one of the downloaded files (a
+download that is not made startable fails the case); through the environment it records its
+working directory and copies of the files it finds into a folder outside the setup temp
+folder, sleeps, writes "finished" and exits with the code the case chooses.
+
+  linux: Setup with name-based hosts, reached through http_proxy; no display, so each
+         message box is one line "caption: text" on stderr.
+  wine:  Setup.exe with 127.0.0.1:PORT hosts (WinINet under wine ignores http_proxy), run
+         under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
+         texts read from the window trace.
+"""
+import argparse
+import concurrent.futures
+import dataclasses
+import datetime
+import os
+import random
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import webhost  # noqa: E402
+
+PROJECTS_FOLDER = "Orvel's Projects"
+USER_INFO_NAME = "UserInfo.txt"
+# The slowest case makes one listed file fail (4 attempts, 2 s apart) on top of the 2 s that
+# every run spends removing a setup temp folder that is not there yet; far beyond that, the
+# run is stuck (a message box nobody dismisses, a wait that never ends).
+RUN_TIMEOUT_S = 180
+# Most runs only sleep; a few at a time keep a shared two-core machine usable.
+PARALLEL_RUNS = 6
+STUB_SLEEP_MS = 300  # long enough that a Setup that does not wait is gone before "finished"
+LONG_RUN_SLEEP_MS = 6000  # longer than one 5 s wait slice
+PRODUCT_BYTES = 70_000  # several 1024-byte chunks, and a declared length well over 1000
+BOUNDARY_BYTES = 1000  # a first listed file of exactly this size does not qualify a site
+TIME_FORMAT = "%d-%m-%Y %H:%M:%S"
+# Not UTC and not a whole hour away, so an install time in local time is caught.
+FOREIGN_TZ = "IST-5:30"
+
+
+@dataclasses.dataclass
+class Case:
+    name: str
+    # Where the description comes from: "download" (from the hosts), "local-no" (beside Setup,
+    # "Download Initial Setup" = "No") or "local-path" (beside Setup, another value, so its
+    # "Download Path" names where the fresh one is fetched).
+    mode: str = "download"
+    initial_on: tuple = ("p",)  # hosts that serve SetupInitial.eif
+    sites: tuple = ("m1",)  # the description's "Download Sites"
+    small_first_on: tuple = ()  # sites whose first listed file declares exactly 1000 bytes
+    redirect_first: bool = False  # m1 answers the first file with a 302 to m2's copy
+    listed: bool = True  # False: an empty "Files to download"
+    notes_fail: bool = False  # the listed Notes.txt answers 404
+    older_notes: bool = False  # an older Notes.txt lies beside Setup (local mode copies it)
+    exit_code: int = 0
+    sleep_ms: int = STUB_SLEEP_MS
+    message: str = None  # the one message box the run shows, if any
+    requests: set = None  # (host role, URI) pairs the hosts must see, exactly; None: unchecked
+
+
+CASES = [
+    Case("Primary", requests={("p", "/downloads/Setups/Primary/SetupInitial.eif"),
+                              ("m1", "/Primary/FinalSetup.bin"), ("m1", "/Primary/Product.dat"),
+                              ("m1", "/Primary/Notes.txt")}),
+    Case("Secondary", initial_on=("s",),
+         requests={("p", "/downloads/Setups/Secondary/SetupInitial.eif"),
+                   ("s", "/downloads/Setups/Secondary/SetupInitial.eif"),
+                   ("m1", "/Secondary/FinalSetup.bin"), ("m1", "/Secondary/Product.dat"),
+                   ("m1", "/Secondary/Notes.txt")}),
+    Case("NoHost", initial_on=(), message="Error: Download site not found."),
+    Case("LocalNo", mode="local-no", listed=False, requests=set()),
+    Case("LocalPath", mode="local-path",
+         requests={("p", "/elsewhere/LocalPath/SetupInitial.eif"), ("m1", "/LocalPath/FinalSetup.bin"),
+                   ("m1", "/LocalPath/Product.dat"), ("m1", "/LocalPath/Notes.txt")}),
+    Case("SmallMirror", sites=("m1", "m2"), small_first_on=("m1",),
+         requests={("p", "/downloads/Setups/SmallMirror/SetupInitial.eif"), ("m1", "/SmallMirror/FinalSetup.bin"),
+                   ("m2", "/SmallMirror/FinalSetup.bin"), ("m2", "/SmallMirror/Product.dat"),
+                   ("m2", "/SmallMirror/Notes.txt")}),
+    Case("Redirect", redirect_first=True),
+    Case("OlderCopy", mode="local-no", notes_fail=True, older_notes=True),
+    Case("FileFails", notes_fail=True, message="Error: Failed to download Notes.txt"),
+    Case("ExitCode", exit_code=3),
+    Case("LongRun", sleep_ms=LONG_RUN_SLEEP_MS),
+]
+
+
+# -- descriptions -------------------------------------------------------------------------------
+def description(case, hosts, program, local_tags=()):
+    """A description padded with comment lines, so its EIF declares well over 1000 bytes."""
+    lines = [f"// End-to-end description of the {case.name} case."]
+    lines += ["// Padding: Setup refuses a host whose description declares under 1000 bytes."] * 16
+    lines += list(local_tags)
+    lines += ["[Download Sites]", *(hosts[role] for role in case.sites), "[Files to download]"]
+    if case.listed:
+        lines += [f"/{case.name}/FinalSetup.bin -> {program}", f"/{case.name}/Product.dat -> Product.dat",
+                  f"/{case.name}/Notes.txt -> Notes.txt"]
+    lines += ["[User Info Filename]", USER_INFO_NAME, "[Program to run]", program, "[End]End", ""]
+    return "\r\n".join(lines).encode()
+
+
+class Packer:
+    """Makes EIF files for the key built into Setup: with the built eiftool, or openssl's OAEP
+    blocks where eiftool is a Windows program."""
+
+    def __init__(self, key_file, signature, eiftool, scratch):
+        # The public half, from the hex of the DER private key that Setup embeds.
+        self.public_key = os.path.join(scratch, "description.public.pem")
+        with open(key_file) as f:
+            der = bytes.fromhex(f.read().strip())
+        subprocess.run(["openssl", "pkey", "-inform", "DER", "-pubout", "-out", self.public_key], input=der,
+                       check=True, capture_output=True, timeout=30)
+        self.signature, self.eiftool = signature, eiftool
+        text = subprocess.run(["openssl", "pkey", "-pubin", "-in", self.public_key, "-noout", "-text_pub"],
+                              check=True, capture_output=True, text=True, timeout=30).stdout
+        self.key_bytes = int(re.search(r"\((\d+) bit\)", text).group(1)) // 8
+
+    def pack(self, text, out_path, scratch):
+        os.makedirs(os.path.dirname(out_path), exist_ok=True)
+        os.makedirs(scratch, exist_ok=True)
+        if self.eiftool:
+            plain = os.path.join(scratch, os.path.basename(out_path) + ".txt")
+            with open(plain, "wb") as f:
+                f.write(text)
+            subprocess.run([self.eiftool, "pack", "--public-key", self.public_key, "--signature", self.signature,
+                            plain, out_path], check=True, capture_output=True, timeout=60)
+            os.remove(plain)
+            return
+        piece = self.key_bytes - 42  # what one OAEP SHA-1 block carries
+        blocks = [subprocess.run(["openssl", "pkeyutl", "-encrypt", "-pubin", "-inkey", self.public_key,
+                                  "-pkeyopt", "rsa_padding_mode:oaep", "-pkeyopt", "rsa_oaep_md:sha1",
+                                  "-pkeyopt", "rsa_mgf1_md:sha1"], input=text[i:i + piece], check=True,
+                                 capture_output=True, timeout=30).stdout for i in range(0, len(text), piece)]
+        with open(out_path, "wb") as f:
+            f.write(self.signature.encode() + b"\0" + b"".join(blocks))
+
+
+# -- what one case serves and places ------------------------------------------------------------
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class Prepared:
+    """The files of one case: served from the hosts' folders and placed beside Setup."""
+
+    def __init__(self, case, ctx):
+        self.case, self.ctx = case, ctx
+        rnd = random.Random(case.name)
+        self.program = ctx.platform.final_setup_name
+        self.files = {self.program: ctx.stub_bytes, "Product.dat": rnd.randbytes(PRODUCT_BYTES),
+                      "Notes.txt": f"Notes of {case.name}, as served.\n".encode()}
+        self.older_notes = f"Notes of {case.name}, as left beside Setup.\n".encode()
+        self.folder = os.path.join(ctx.scratch, "cases", case.name)
+        self.program_folder = os.path.join(self.folder, "program")
+        self.setup_path = os.path.join(self.program_folder, ctx.platform.setup_file_name(case.name))
+        self.expected_site = next((ctx.hosts[r] for r in case.sites if r not in case.small_first_on), None) \
+            if case.listed else ""
+        self._serve()
+        self._place()
+
+    def _serve(self):
+        c, ctx = self.case, self.ctx
+        text = description(c, ctx.hosts, self.program)
+        self.initial = None
+        for role in c.initial_on:
+            path = "/elsewhere/LocalPath" if c.mode == "local-path" else f"/downloads/Setups/{c.name}"
+            ctx.packer.pack(text, os.path.join(ctx.www[role] + path, "SetupInitial.eif"), self.folder)
+            self.initial = read(os.path.join(ctx.www[role] + path, "SetupInitial.eif"))
+        remote = {self.program: "FinalSetup.bin", "Product.dat": "Product.dat", "Notes.txt": "Notes.txt"}
+        for role in ("m1", "m2"):
+            for local, data in self.files.items():
+                if role in c.small_first_on and local == self.program:
+                    data = data[:BOUNDARY_BYTES]
+                write(os.path.join(ctx.www[role], c.name, remote[local]), data)
+        if c.redirect_first:
+            target = f"http://{ctx.hosts['m2']}/{c.name}/FinalSetup.bin"
+            ctx.sites["m1"].redirects[f"/{c.name}/FinalSetup.bin"] = target
+        if c.notes_fail:
+            for role in ("m1", "m2"):
+                ctx.sites[role].statuses[f"/{c.name}/Notes.txt"] = 404
+
+    def _place(self):
+        c, ctx = self.case, self.ctx
+        os.makedirs(self.program_folder)
+        shutil.copyfile(ctx.setup_binary, self.setup_path)
+        os.chmod(self.setup_path, 0o755)
+        self.beside = {os.path.basename(self.setup_path): read(self.setup_path)}
+        if c.mode == "local-no":
+            text = description(c, ctx.hosts, self.program, ["[Download Initial Setup]", "No"])
+            if not c.listed:
+                self.beside[self.program] = ctx.stub_bytes
+                self.beside["Extra.dat"] = b"A file beside Setup, copied in local mode.\n"
+            if c.older_notes:
+                self.beside["Notes.txt"] = self.older_notes
+        elif c.mode == "local-path":
+            # "no" in lower case is not "No": the run still downloads, from "Download Path".
+            text = description(c, ctx.hosts, self.program,
+                               ["[Download Initial Setup]", "no", "[Download Path]", "/elsewhere/LocalPath"])
+        else:
+            text = None
+        if text is not None:
+            ctx.packer.pack(text, os.path.join(self.program_folder, "SetupInitial.eif"), self.folder)
+            self.beside["SetupInitial.eif"] = read(os.path.join(self.program_folder, "SetupInitial.eif"))
+        for name, data in self.beside.items():
+            if name != os.path.basename(self.setup_path):
+                write(os.path.join(self.program_folder, name), data)
+        if c.mode == "local-no" and not c.listed:
+            os.chmod(os.path.join(self.program_folder, self.program), 0o755)
+
+    def expected_files(self):
+        """Name -> bytes of every file the final setup should find, User Info File aside."""
+        c = self.case
+        files = dict(self.beside) if c.mode == "local-no" else {"SetupInitial.eif": self.initial}
+        if c.listed:
+            files.update(self.files)
+            if c.notes_fail:
+                files["Notes.txt"] = self.older_notes
+        return files
+
+
+# -- checks --------------------------------------------------------------------------------------
+def user_info_problems(text, expect):
+    lines = text.split("\n")
+    if text.endswith("\n"):
+        lines.pop()
+    else:
+        return ["the User Info File does not end in a line feed"]
+    if "\r" in text or len(lines) != 28:
+        return [f"the User Info File is not 28 LF-only lines: {text!r}"]
+    problems = []
+    fixed = {0: "// User specific info.", 2: "[Initial Setup Pathname]", 5: "[Setup Temp Folder]",
+             8: "[Download Site]", 11: "[Start Menu Folder]", 14: "[Desktop Folder]",
+             17: "[My Documents Folder]", 20: "[Application Name]", 23: "[Installed on GM Time]",
+             26: "[End]", 27: "End"}
+    for i in range(28):
+        want = fixed.get(i, "" if i % 3 == 1 else None)
+        if want is not None and lines[i] != want:
+            problems.append(f"User Info line {i + 1}: {lines[i]!r}, expected {want!r}")
+    for i, want in expect["values"].items():
+        if not expect["same"](lines[i], want):
+            problems.append(f"User Info line {i + 1}: {lines[i]!r}, expected {want!r}")
+    for i in (12, 15, 18):
+        if not expect["folder"](lines[i]):
+            problems.append(f"User Info line {i + 1}: {lines[i]!r} is not a folder")
+    try:
+        when = datetime.datetime.strptime(lines[24], TIME_FORMAT).replace(tzinfo=datetime.timezone.utc)
+        if not expect["start"] <= when <= expect["end"]:
+            problems.append(f"install time {lines[24]} is not the UTC time of the run")
+    except ValueError:
+        problems.append(f"install time {lines[24]!r} is not DD-MM-YYYY HH:MM:SS")
+    if not re.fullmatch(r"\d\d-\d\d-\d{4} \d\d:\d\d:\d\d", lines[24]):
+        problems.append(f"install time {lines[24]!r} is not DD-MM-YYYY HH:MM:SS")
+    return problems
+
+
+def check(prep, result, ctx):
+    c, plat = prep.case, ctx.platform
+    problems = []
+    if result.status != 0:
+        problems.append(f"exit status {result.status}, expected 0")
+    want_messages = [c.message] if c.message else []
+    if result.messages != want_messages:
+        problems.append(f"messages {result.messages}, expected {want_messages}")
+    if plat.exists(result.setup_temp_folder):
+        problems.append(f"the setup temp folder {result.setup_temp_folder} is still there")
+    record = result.record
+    ran = os.path.exists(os.path.join(record, "working-directory.txt"))
+    if ran != (c.message is None):
+        problems.append("the final setup ran" if ran else "the final setup did not run")
+    if ran:
+        if not os.path.exists(os.path.join(record, "finished")):
+            problems.append("Setup ended before the final setup had finished")
+        cwd = read(os.path.join(record, "working-directory.txt")).decode()
+        if not plat.same_path(cwd, result.native_temp_folder):
+            problems.append(f"final setup started in {cwd}, not in the setup temp folder")
+        found = {n: read(os.path.join(record, "files", n)) for n in os.listdir(os.path.join(record, "files"))}
+        info = found.pop(USER_INFO_NAME, None)
+        want = prep.expected_files()
+        if found.keys() != want.keys():
+            problems.append(f"final setup found {sorted(found)}, expected {sorted(want)}")
+        problems += [f"{n} differs from what was served" for n in want if n in found and found[n] != want[n]]
+        if info is None:
+            problems.append("no User Info File")
+        else:
+            problems += user_info_problems(info.decode("utf-8", "replace"), {
+                "values": {3: plat.native(prep.setup_path), 6: result.native_temp_folder,
+                           9: prep.expected_site, 21: c.name, **plat.user_folders(prep)},
+                "same": plat.same_path, "folder": plat.is_folder_text,
+                "start": result.start.replace(microsecond=0), "end": result.end})
+    if c.requests is not None:
+        seen = {(role, uri) for role, uri in ctx.requests_by_role() if f"/{c.name}/" in uri}
+        if seen != c.requests:
+            problems.append(f"hosts saw {sorted(seen)}, expected {sorted(c.requests)}")
+    return problems
+
+
+@dataclasses.dataclass
+class RunResult:
+    status: int
+    messages: list
+    setup_temp_folder: str  # the setup temp folder, as a path of this machine
+    native_temp_folder: str  # the same, as Setup names it
+    record: str
+    start: datetime.datetime
+    end: datetime.datetime
+
+
+def run_bounded(cmd, env, stderr_path, cwd):
+    with open(stderr_path, "wb") as err:
+        proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=err, stderr=err,
+                                start_new_session=True)
+        try:
+            return proc.wait(timeout=RUN_TIMEOUT_S)
+        except subprocess.TimeoutExpired:
+            return None
+        finally:
+            # Whatever the run left behind (a final setup still running, a stuck wine process).
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            proc.wait()
+
+
+# -- platforms -----------------------------------------------------------------------------------
+class LinuxPlatform:
+    final_setup_name = "FinalSetup"
+
+    def __init__(self, args):
+        self.hosts = {"p": args.primary, "s": args.secondary, "m1": "mirror1.websetup.test",
+                      "m2": "mirror2.websetup.test"}
+
+    @staticmethod
+    def setup_file_name(name):
+        return f"Setup_{name}_"
+
+    def start(self, scratch):
+        pass
+
+    def stop(self):
+        pass
+
+    native = staticmethod(lambda path: path)
+    exists = staticmethod(os.path.lexists)
+
+    @staticmethod
+    def same_path(a, b):
+        return a == b
+
+    @staticmethod
+    def is_folder_text(text):
+        return text.startswith("/")
+
+    @staticmethod
+    def user_folders(prep):
+        home = os.path.join(prep.folder, "home")
+        return {12: os.path.join(home, "data", "applications"), 15: os.path.join(home, "Desktop"),
+                18: os.path.join(home, "Documents")}
+
+    def run(self, prep, web):
+        home = os.path.join(prep.folder, "home")
+        temp = os.path.join(prep.folder, "tmp")
+        record = os.path.join(prep.folder, "record")
+        for folder in (home, temp):
+            os.makedirs(folder)
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY") and "proxy" not in k.lower()}
+        env.update(TMPDIR=temp, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
+                   XDG_CONFIG_HOME=os.path.join(home, "config"), TZ=FOREIGN_TZ,
+                   WEBSETUP_STUB_RECORD=record, WEBSETUP_STUB_SLEEP_MS=str(prep.case.sleep_ms),
+                   WEBSETUP_STUB_EXIT_CODE=str(prep.case.exit_code))
+        # Local mode needs no network: without a proxy the .test hosts cannot be reached at all.
+        if prep.case.mode != "local-no" or prep.case.listed:
+            env.update(web.proxy_env())
+        stderr_path = os.path.join(prep.folder, "stderr.txt")
+        start = datetime.datetime.now(datetime.timezone.utc)
+        status = run_bounded([prep.setup_path], env, stderr_path, prep.program_folder)
+        end = datetime.datetime.now(datetime.timezone.utc)
+        caption = os.path.basename(prep.setup_path)
+        lines = read(stderr_path).decode("utf-8", "replace").splitlines()
+        messages = [line.split(": ", 1)[1] for line in lines
+                    if line.startswith(caption + ": ") or line.startswith("Ini Parser: ")]
+        folder = os.path.join(temp, PROJECTS_FOLDER, prep.case.name + "Setup")
+        return RunResult(-1 if status is None else status, messages, folder, folder, record, start, end)
+
+
+class WinePlatform:
+    final_setup_name = "FinalSetup.exe"
+    DISMISS_POLL_S = 0.3
+
+    def __init__(self, args):
+        base = args.port_base
+        self.hosts = {role: f"127.0.0.1:{base + i}" for i, role in enumerate(("p", "s", "m1", "m2"))}
+        if (args.primary, args.secondary) != (self.hosts["p"], self.hosts["s"]):
+            raise SystemExit(f"Setup.exe was built for {args.primary} and {args.secondary}, not port base {base}")
+        self.wine_run = args.wine_run
+        self.xvfb = None
+        self.stop_event = threading.Event()
+        self.dismissed = []
+
+    @staticmethod
+    def setup_file_name(name):
+        return f"Setup_{name}_.exe"
+
+    def _wine(self, *cmd):
+        env = {**os.environ, "WEBSETUP_WINEDEBUG": "-all"}
+        return subprocess.run([self.wine_run, *cmd], env=env, capture_output=True, text=True,
+                              timeout=120, check=True).stdout.strip()
+
+    def start(self, scratch):
+        for tool in ("Xvfb", "xdotool"):
+            if not shutil.which(tool):
+                raise SystemExit(f"{tool} is not installed (scripts/deps.sh installs it)")
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
+                                      "1024x768x24"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_end)
+        ready, _, _ = select.select([read_end], [], [], 30)
+        number = os.read(read_end, 64).decode().strip() if ready else ""
+        os.close(read_end)
+        if not number:
+            raise SystemExit("Xvfb did not start")
+        self.display = ":" + number
+        # GetTempPathW under wine follows the prefix's registry, not the Unix environment.
+        self.native_temp = self._wine("cmd", "/c", "echo %TEMP%").splitlines()[-1].strip().rstrip("\\")
+        self.temp = self._wine("winepath", "-u", self.native_temp).splitlines()[-1].strip().rstrip("/")
+        self.dismisser = threading.Thread(target=self._dismiss_boxes, daemon=True)
+        self.dismisser.start()
+
+    def stop(self):
+        self.stop_event.set()
+        if self.xvfb is not None:
+            self.dismisser.join(timeout=10)
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+
+    def _xdotool(self, *args):
+        try:
+            return subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.display},
+                                  capture_output=True, text=True, timeout=10).stdout.split("\n")
+        except subprocess.TimeoutExpired:
+            return []
+
+    def _dismiss_boxes(self):
+        """Presses OK in every message box of the runs: captions Setup_<case>_ and Ini Parser."""
+        seen = {}
+        while not self.stop_event.wait(self.DISMISS_POLL_S):
+            for wid in filter(None, self._xdotool("search", "--onlyvisible", "--name", "^(Setup_.*_|Ini Parser)$")):
+                if wid not in seen:
+                    seen[wid] = self._xdotool("getwindowname", wid)[0]
+                    self.dismissed.append(seen[wid])
+                self._xdotool("key", "--window", wid, "Return")
+
+    @staticmethod
+    def native(path):
+        if re.match(r"^[A-Za-z]:\\", path):
+            return path
+        return "Z:" + path.replace("/", "\\")
+
+    def exists(self, path):
+        return os.path.lexists(path)
+
+    @staticmethod
+    def same_path(a, b):
+        return a.lower() == b.lower()
+
+    @staticmethod
+    def is_folder_text(text):
+        return re.match(r"^[A-Za-z]:\\", text) is not None
+
+    @staticmethod
+    def user_folders(prep):
+        return {}  # the prefix's own; only their form is checked
+
+    def run(self, prep, web):
+        record = os.path.join(prep.folder, "record")
+        env = {**os.environ, "DISPLAY": self.display, "WEBSETUP_WINEDEBUG": "+win", "TZ": FOREIGN_TZ,
+               "WEBSETUP_STUB_RECORD": self.native(record), "WEBSETUP_STUB_SLEEP_MS": str(prep.case.sleep_ms),
+               "WEBSETUP_STUB_EXIT_CODE": str(prep.case.exit_code)}
+        stderr_path = os.path.join(prep.folder, "trace.txt")
+        start = datetime.datetime.now(datetime.timezone.utc)
+        status = run_bounded([self.wine_run, prep.setup_path], env, stderr_path, prep.program_folder)
+        end = datetime.datetime.now(datetime.timezone.utc)
+        caption = os.path.splitext(os.path.basename(prep.setup_path))[0]
+        messages = self._box_texts(read(stderr_path).decode("utf-8", "replace"), caption)
+        if messages and caption not in self.dismissed:
+            messages.append(f"(no message box captioned {caption})")
+        leaf = prep.case.name + "Setup"
+        return RunResult(-1 if status is None else status, messages,
+                         os.path.join(self.temp, PROJECTS_FOLDER, leaf),
+                         "\\".join((self.native_temp, PROJECTS_FOLDER, leaf)), record, start, end)
+
+    # Texts wine gives its own helper windows and buttons right after a window's caption.
+    NOT_A_MESSAGE = ("", "OK", "Default IME")
+
+    @classmethod
+    def _box_texts(cls, trace, caption):
+        # A message box sets its caption, then its text, then its button's; the texts that
+        # follow a caption of the run (or "Ini Parser") up to the button are its message.
+        texts = [t.replace("\\\\", "\\") for t in re.findall(r'set_window_text L"((?:[^"\\]|\\.)*)"', trace)]
+        found = []
+        for i, text in enumerate(texts):
+            if text in (caption, "Ini Parser") and i + 1 < len(texts) and texts[i + 1] not in cls.NOT_A_MESSAGE:
+                found.append(texts[i + 1])
+        return found
+
+
+# -- the run of all cases ------------------------------------------------------------------------
+class Context:
+    def __init__(self, args, platform, scratch):
+        self.platform, self.scratch = platform, scratch
+        self.hosts = platform.hosts
+        self.setup_binary = args.setup
+        self.stub_bytes = read(args.stub)
+        self.packer = Packer(args.key_file, args.signature, args.eiftool, scratch)
+        self.www = {role: os.path.join(scratch, "www", role) for role in self.hosts}
+        self.sites = {role: webhost.Site(self.www[role]) for role in self.hosts}
+        self.web = None
+
+    def requests_by_role(self):
+        role_of = {host: role for role, host in self.hosts.items()}
+        return [(role_of.get(host, host), uri) for host, uri, _ in self.web.requests()]
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--platform", choices=("linux", "wine"), required=True)
+    parser.add_argument("--setup", required=True, help="the Setup built with the test hosts")
+    parser.add_argument("--stub", required=True, help="the final setup stub")
+    parser.add_argument("--key-file", required=True, help="the description key built into Setup (hex of DER)")
+    parser.add_argument("--signature", required=True)
+    parser.add_argument("--eiftool", help="packs the descriptions; without it, openssl does")
+    parser.add_argument("--primary", required=True)
+    parser.add_argument("--secondary", required=True)
+    parser.add_argument("--port-base", type=int, default=0, help="wine: the hosts' first loopback port")
+    parser.add_argument("--wine-run", help="wine: the runner script")
+    parser.add_argument("--scratch", help="keep the files of the runs here (default: removed afterwards)")
+    parser.add_argument("--case", action="append", help="run only these cases")
+    args = parser.parse_args(argv)
+    platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
+    cases = [c for c in CASES if not args.case or c.name in args.case]
+    scratch = os.path.realpath(args.scratch or tempfile.mkdtemp(prefix="websetup-e2e-"))
+    if args.scratch:
+        shutil.rmtree(scratch, ignore_errors=True)
+    os.makedirs(scratch, exist_ok=True)
+    began = time.monotonic()
+    failures = {}
+    try:
+        ctx = Context(args, platform, scratch)
+        prepared = [Prepared(c, ctx) for c in cases]
+        sites = {ctx.hosts[role]: site for role, site in ctx.sites.items()}
+        platform.start(scratch)
+        with webhost.WebHost(os.path.join(scratch, "nginx"), sites) as web:
+            ctx.web = web
+            with concurrent.futures.ThreadPoolExecutor(PARALLEL_RUNS) as pool:
+                results = list(pool.map(lambda p: (p, platform.run(p, web)), prepared))
+            for prep, result in results:
+                problems = check(prep, result, ctx)
+                seconds = (result.end - result.start).total_seconds()
+                print(f"{'FAIL' if problems else 'ok  '} {prep.case.name:12} {seconds:5.1f} s", flush=True)
+                for p in problems:
+                    print(f"       {p}")
+                if problems:
+                    failures[prep.case.name] = problems
+    finally:
+        platform.stop()
+        if not args.scratch and not failures:
+            shutil.rmtree(scratch, ignore_errors=True)
+    print(f"{len(cases) - len(failures)} of {len(cases)} cases passed in {time.monotonic() - began:.1f} s"
+          + (f"; files kept in {scratch}" if failures else ""))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
