@@ -260,14 +260,12 @@ def user_info_problems(text, expect):
     for i in (12, 15, 18):
         if not expect["folder"](lines[i]):
             problems.append(f"User Info line {i + 1}: {lines[i]!r} is not a folder")
-    try:
+    if not re.fullmatch(r"\d\d-\d\d-\d{4} \d\d:\d\d:\d\d", lines[24]):
+        problems.append(f"install time {lines[24]!r} is not DD-MM-YYYY HH:MM:SS")
+    else:
         when = datetime.datetime.strptime(lines[24], TIME_FORMAT).replace(tzinfo=datetime.timezone.utc)
         if not expect["start"] <= when <= expect["end"]:
             problems.append(f"install time {lines[24]} is not the UTC time of the run")
-    except ValueError:
-        problems.append(f"install time {lines[24]!r} is not DD-MM-YYYY HH:MM:SS")
-    if not re.fullmatch(r"\d\d-\d\d-\d{4} \d\d:\d\d:\d\d", lines[24]):
-        problems.append(f"install time {lines[24]!r} is not DD-MM-YYYY HH:MM:SS")
     return problems
 
 
@@ -413,6 +411,7 @@ class WinePlatform:
             raise SystemExit(f"Setup.exe was built for {args.primary} and {args.secondary}, not port base {base}")
         self.wine_run = args.wine_run
         self.xvfb = None
+        self.dismisser = None
         self.stop_event = threading.Event()
         self.dismissed = []
 
@@ -448,8 +447,9 @@ class WinePlatform:
 
     def stop(self):
         self.stop_event.set()
-        if self.xvfb is not None:
+        if self.dismisser is not None:
             self.dismisser.join(timeout=10)
+        if self.xvfb is not None:
             self.xvfb.terminate()
             try:
                 self.xvfb.wait(timeout=10)
