@@ -585,11 +585,16 @@ def main(argv):
                     print(f"       {p}")
                 if problems:
                     failures[prep.case.name] = problems
+    except webhost.WebHostError as error:
+        hint = " (the wine hosts' ports come from WEBSETUP_E2E_PORT_BASE)" if args.platform == "wine" else ""
+        print(f"e2e: {error}{hint}")
+        failures["server"] = [str(error)]
     finally:
         platform.stop()
         if not args.scratch and not failures:
             shutil.rmtree(scratch, ignore_errors=True)
-    print(f"{len(cases) - len(failures)} of {len(cases)} cases passed in {time.monotonic() - began:.1f} s"
+    passed = 0 if "server" in failures else len(cases) - len(failures)
+    print(f"{passed} of {len(cases)} cases passed in {time.monotonic() - began:.1f} s"
           + (f"; files kept in {scratch}" if failures else ""))
     return 1 if failures else 0
 
