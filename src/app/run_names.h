@@ -1,6 +1,7 @@
 // The names and folders of one run: program folder, setup name, setup temp folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "system/program_folder.h"
@@ -16,6 +17,10 @@ std::wstring SetupTempFolderFor(const std::wstring& tempFolder, const std::wstri
 // and its "Orvel's Projects" parent are private to the user, so that nobody else can plant
 // files in a folder whose contents are about to be run.
 bool CreateSetupTempFolder(const std::wstring& setupTempFolder);
+
+// The install time as the final setup is told it: seconds since 1970 in UTC as
+// "DD-MM-YYYY HH:MM:SS", for example 07-03-2014 09:05:03.
+std::wstring FormatInstallTime(std::int64_t utcSeconds);
 
 inline constexpr wchar_t kProjectsFolderName[] = L"Orvel's Projects";
 inline constexpr wchar_t kDefaultSetupName[] = L"Local";

@@ -2,20 +2,45 @@
 #include "app/setup_app.h"
 
 #include "app/run_names.h"
+#include "download/connection.h"
+#include "system/file_name.h"
 #include "system/file_ops.h"
 #include "system/folders.h"
 #include "system/path.h"
 #include "system/process.h"
 #include "websetup_config.h"
 
-CSetupApp::CSetupApp(IClock& clock) : m_clock(clock) {}
+CSetupApp::CSetupApp(CDownloadHosts hosts, IClock& clock, IHttpTransport& transport)
+    : m_downloader(clock, transport),
+      m_hosts(std::move(hosts)),
+      m_clock(clock),
+      m_transport(transport),
+      m_isOnline(&IsOnline) {}
 
 CSetupApp::~CSetupApp() = default;
 
 bool CSetupApp::InitInstance() {
-  const CRunNames names = WorkOutRunNames();
-  CleanUp(names.setupTempFolder);
+  m_progressWindow = CreateRunProgressWindow(m_clock);
+  RunSetup(WorkOutRunNames());
   return false;
+}
+
+void CSetupApp::RunSetup(const CRunNames& names) {
+  std::wstring downloadSite;
+  if (!RetrieveInitialSetup(names.setupName, names.setupTempFolder, m_progressWindow.get(), downloadSite)) {
+    DestroyProgressWindow();
+    CleanUp(names.setupTempFolder);
+    return;
+  }
+  const std::wstring installTime = FormatInstallTime(m_clock.UtcSeconds());
+  if (!WriteUserInfoFile(names.setupTempFolder, names.modulePath, names.setupTempFolder, downloadSite, names.setupName,
+                         installTime)) {
+    // The folder stays as it is, for whoever looks into what went wrong.
+    ShowRunMessage(L"Error: Failed to create User Info File.");
+    return;
+  }
+  RunFinalSetup(names.setupTempFolder, m_description.GetValue(L"Program to run"));
+  CleanUp(names.setupTempFolder);
 }
 
 CRunNames CSetupApp::WorkOutRunNames() {
@@ -32,9 +57,14 @@ CRunNames CSetupApp::WorkOutRunNames() {
 }
 
 bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::wstring& programToRun) {
-  const std::wstring program = setupTempFolder + kPathSeparatorText + programToRun;
-  const ProcessHandle process =
-      StartProgram(program, setupTempFolder, m_mainWindow != nullptr ? m_mainWindow->m_nativeHandle : nullptr);
+  // Only a plain file name inside the setup temp folder is ever started.
+  ProcessHandle process = kNoProcess;
+  if (IsPlainFileName(programToRun)) {
+    const std::wstring program = setupTempFolder + kPathSeparatorText + programToRun;
+    process = StartProgram(program, setupTempFolder,
+                           m_progressWindow != nullptr ? m_progressWindow->m_nativeHandle : nullptr);
+  }
+  DestroyProgressWindow();
   if (process == kNoProcess) {
     ShowRunMessage(L"Error: Failed to start the final setup.");
     return false;
@@ -50,4 +80,11 @@ void CSetupApp::CleanUp(const std::wstring& setupTempFolder) {
   DeleteFolder(setupTempFolder, m_clock);
 }
 
-void CSetupApp::ShowRunMessage(const std::wstring& text) { ShowMessageBox(m_mainWindow, text, AppName()); }
+void CSetupApp::SetOnlineCheckForTesting(std::function<bool()> isOnline) {
+  m_isOnline = isOnline;
+  m_downloader.SetOnlineCheckForTesting(std::move(isOnline));
+}
+
+void CSetupApp::DestroyProgressWindow() { m_progressWindow.reset(); }
+
+void CSetupApp::ShowRunMessage(const std::wstring& text) { ShowMessageBox(m_progressWindow.get(), text, AppName()); }

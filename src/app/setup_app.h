@@ -1,46 +1,98 @@
 // The application object: the whole setup run happens inside its InitInstance.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "description/setup_description.h"
+#include "download/downloader.h"
+#include "download/http_transport.h"
 #include "framework/framework.h"
 #include "system/clock.h"
+#include "ui/progress_window.h"
 
 // The values worked out at the start of a run.
 struct CRunNames {
-  std::wstring modulePath;         // long form of the executable's path, or empty
-  std::wstring setupName;          // from the executable's file name, or "Local"
-  std::wstring setupTempFolder;    // no trailing separator
+  std::wstring modulePath;       // long form of the executable's path, or empty
+  std::wstring setupName;        // from the executable's file name, or "Local"
+  std::wstring setupTempFolder;  // no trailing separator
+};
+
+// The two hosts that serve "SetupInitial.eif", tried in this order; "name" or "name:port".
+struct CDownloadHosts {
+  std::wstring primary;
+  std::wstring secondary;
 };
 
 class CSetupApp : public CWinApp {
  public:
-  explicit CSetupApp(IClock& clock = RealClock());
+  explicit CSetupApp(CDownloadHosts hosts, IClock& clock = RealClock(),
+                     IHttpTransport& transport = PlatformHttpTransport());
   ~CSetupApp() override;
 
   // Runs the whole setup; always returns false, so the program ends right after it.
   bool InitInstance() override;
 
+  // The run after its names are known: retrieval, User Info File, launch, wait, clean-up.
+  void RunSetup(const CRunNames& names);
+
   // Steps before retrieval: program folder, current directory, module path, setup name and
   // setup temp folder.
   CRunNames WorkOutRunNames();
 
-  // Starts the final setup from the setup temp folder and waits until it has ended. Shows
-  // "Error: Failed to start the final setup." and returns false when no process was started.
+  // Gets the setup description and every file it lists into the setup temp folder, with
+  // progress on progressWindow. Shows the message of the step that fails and returns false.
+  // downloadSite receives the site chosen for the listed files (unchanged when none are listed).
+  bool RetrieveInitialSetup(const std::wstring& setupName, const std::wstring& setupTempFolder,
+                            CProgressWindow* progressWindow, std::wstring& downloadSite);
+  // The first "Download Sites" entry that declares more than 1000 bytes for the first listed
+  // file; empty when none does.
+  std::wstring FindDownloadSite();
+
+  // Writes the hand-over file for the final setup into folder; false when it was not written.
+  bool WriteUserInfoFile(const std::wstring& folder, const std::wstring& initialSetupPathname,
+                         const std::wstring& setupTempFolder, const std::wstring& downloadSite,
+                         const std::wstring& applicationName, const std::wstring& installTime);
+
+  // Starts the final setup from the setup temp folder, closes the progress window and waits
+  // until the final setup has ended. Shows "Error: Failed to start the final setup." and
+  // returns false when no process was started.
   bool RunFinalSetup(const std::wstring& setupTempFolder, const std::wstring& programToRun);
 
   // Makes the program folder current again (so the setup temp folder is not in use) and
   // removes the setup temp folder; the result of the removal does not matter.
   void CleanUp(const std::wstring& setupTempFolder);
 
-  // The owner of the run's windows and message boxes; null while there is no splash window.
-  WindowHandle m_mainWindow = nullptr;
+  // Replaces the connection check (of the run and of its downloads), so tests decide whether
+  // the machine is online.
+  void SetOnlineCheckForTesting(std::function<bool()> isOnline);
+
+  // Members in this order: the window, the description, the download object.
+  std::unique_ptr<CProgressWindow> m_progressWindow;
+  CSetupDescription m_description;
+  CDownloader m_downloader;
 
  private:
+  bool RetrieveDescription(const std::wstring& setupName, const std::wstring& setupTempFolder);
+  bool DownloadInitialFile(const std::wstring& setupName, const std::wstring& setupTempFolder);
+  bool DownloadListedFiles(const std::wstring& setupTempFolder, CProgressWindow* progressWindow,
+                           std::wstring& downloadSite);
+  void CopyProgramFolderTo(const std::wstring& setupTempFolder);
+  void DestroyProgressWindow();
   void ShowRunMessage(const std::wstring& text);
 
+  CDownloadHosts m_hosts;
   IClock& m_clock;
+  IHttpTransport& m_transport;
+  std::function<bool()> m_isOnline;
 };
 
 // How long one wait for the final setup lasts before the next begins; there is no limit.
 inline constexpr unsigned kFinalSetupWaitSliceMs = 5000;
+// The initial file must declare at least this many bytes on a host; a site must declare more
+// than this for the first listed file. Anything smaller is an error page or a placeholder.
+inline constexpr std::int64_t kMinimumDeclaredLength = 1000;
+inline constexpr wchar_t kInitialSetupFileName[] = L"SetupInitial.eif";

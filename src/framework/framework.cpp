@@ -1,6 +1,7 @@
 // Platform-independent parts of the framework stand-in: the application object and message
 // routing for windows without a platform window.
 #include "framework/framework.h"
+
 #include "framework/framework_platform.h"
 
 namespace {
@@ -36,11 +37,16 @@ int RunApplication(const std::wstring& executablePath) {
 }
 
 namespace {
+bool g_terminalLineOpen = false;
+
 MessageBoxRecorder& Recorder() {
   static MessageBoxRecorder recorder;
   return recorder;
 }
 }  // namespace
+
+void SetOpenTerminalLine(bool open) { g_terminalLineOpen = open; }
+bool IsTerminalLineOpen() { return g_terminalLineOpen; }
 
 void SetMessageBoxRecorderForTesting(MessageBoxRecorder recorder) { Recorder() = std::move(recorder); }
 

@@ -33,6 +33,11 @@ LRESULT_T SendWindowMessage(WindowHandle window, unsigned message, WPARAM_T wPar
 // A modal message box with the exclamation icon and one OK button.
 void ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption);
 
+// Output that keeps a terminal line open (a progress bar redrawn in place) says so here, so
+// that a message box written to the same terminal starts on a line of its own.
+void SetOpenTerminalLine(bool open);
+bool IsTerminalLineOpen();
+
 // Tests see every message box through this hook instead of a real box; pass nullptr to
 // restore real boxes.
 using MessageBoxRecorder = std::function<void(const std::wstring& text, const std::wstring& caption)>;

@@ -11,7 +11,11 @@ LRESULT_T SendWindowMessage(WindowHandle window, unsigned message, WPARAM_T wPar
 }
 
 void ShowPlatformMessageBox(WindowHandle, const std::wstring& text, const std::wstring& caption) {
-  const std::string line = ToUtf8(caption) + ": " + ToUtf8(text) + "\n";
+  std::string line = ToUtf8(caption) + ": " + ToUtf8(text) + "\n";
+  if (IsTerminalLineOpen()) {
+    line.insert(0, "\n");
+    SetOpenTerminalLine(false);
+  }
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }

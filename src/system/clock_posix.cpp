@@ -1,4 +1,4 @@
-// Real clock on Linux: CLOCK_MONOTONIC milliseconds and nanosleep.
+// Real clock on Linux: CLOCK_MONOTONIC milliseconds, nanosleep and CLOCK_REALTIME.
 #include <cerrno>
 #include <ctime>
 
@@ -17,6 +17,11 @@ class CMonotonicClock final : public IClock {
     timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
+  }
+  std::int64_t UtcSeconds() override {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec);
   }
 };
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "system/clock.h"
 
@@ -20,6 +21,15 @@ bool CreateFolderChain(const std::wstring& path);
 bool DeleteFolder(const std::wstring& folder, IClock& clock = RealClock());
 // Copies source to folder + separator + its file name, replacing a read-only earlier copy.
 bool CopyFileToFolder(const std::wstring& source, const std::wstring& folder);
+
+// One entry of a folder listing. Links count as what they point to.
+struct CFolderEntry {
+  std::wstring name;
+  bool isDirectory = false;
+};
+// Every entry of folder, the current-folder and parent-folder entries included (as
+// directories); empty when the folder cannot be listed.
+std::vector<CFolderEntry> ListFolder(const std::wstring& folder);
 
 // True when path is a folder that only this user controls: on Linux not a symbolic link,
 // owned by the user and not writable by group or others (always true on Windows, where the

@@ -102,21 +102,39 @@ bool CopyFileToFolder(const std::wstring& source, const std::wstring& folder) {
   std::wstring sourceFolder, name;
   SplitPath(source, sourceFolder, name);
   const std::string destination = Native(folder + L"/" + name);
-  const int from = ::open(Native(source).c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a named pipe among the files to copy must not stop the run; it is then
+  // refused as not being a regular file.
+  const int from = ::open(Native(source).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (from < 0) return false;
   struct stat st {};
   bool ok = ::fstat(from, &st) == 0 && S_ISREG(st.st_mode);
   struct stat old {};
   // A read-only earlier copy is replaced; a link in its place is removed, never written through.
   if (ok && LinkStatus(destination, old)) {
-    if (S_ISLNK(old.st_mode)) ::unlink(destination.c_str());
-    else ::chmod(destination.c_str(), old.st_mode | S_IWUSR);
+    if (S_ISLNK(old.st_mode))
+      ::unlink(destination.c_str());
+    else
+      ::chmod(destination.c_str(), old.st_mode | S_IWUSR);
   }
   const int to = ok ? ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
   ok = to >= 0 && CopyContents(from, to) && ::fchmod(to, st.st_mode & 0777) == 0;
   if (to >= 0 && ::close(to) != 0) ok = false;
   ::close(from);
   return ok;
+}
+
+std::vector<CFolderEntry> ListFolder(const std::wstring& folder) {
+  std::vector<CFolderEntry> entries;
+  DIR* dir = ::opendir(Native(folder).c_str());
+  if (dir == nullptr) return entries;
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    struct stat st {};
+    const bool isDirectory = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    entries.push_back({FromUtf8(entry->d_name), isDirectory});
+  }
+  ::closedir(dir);
+  return entries;
 }
 
 bool IsPrivateFolder(const std::wstring& path) {

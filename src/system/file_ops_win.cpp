@@ -61,3 +61,15 @@ bool CopyFileToFolder(const std::wstring& source, const std::wstring& folder) {
 }
 
 bool IsPrivateFolder(const std::wstring&) { return true; }
+
+std::vector<CFolderEntry> ListFolder(const std::wstring& folder) {
+  std::vector<CFolderEntry> entries;
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW(JoinPath(folder, L"*.*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return entries;
+  do {
+    entries.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return entries;
+}

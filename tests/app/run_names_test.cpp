@@ -27,8 +27,7 @@ INSTANTIATE_TEST_SUITE_P(FileNames, SetupNameTest,
                                            SetupNameCase{L"Setup_MyApp.exe", L"Local"},
                                            SetupNameCase{L"Setup__x.exe", L"Local"},
                                            SetupNameCase{L"Setup_My App_2_.exe", L"My App"},
-                                           SetupNameCase{L"_A_", L"A"},
-                                           SetupNameCase{L"", L"Local"}));
+                                           SetupNameCase{L"_A_", L"A"}, SetupNameCase{L"", L"Local"}));
 
 // Catches a setup temp folder without the projects level or the "Setup" suffix.
 TEST(RunNamesTest, SetupTempFolderLiesInTheProjectsFolder) {

@@ -40,7 +40,7 @@ class SetupAppTest : public ::testing::Test {
   std::wstring m_startFolder = GetCurrentFolder();
   CTempFolder m_temp;
   CFakeClock m_clock;
-  CSetupApp m_app{m_clock};
+  CSetupApp m_app{CDownloadHosts{}, m_clock};
   CMessageBoxRecorder m_boxes;
 };
 

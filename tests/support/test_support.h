@@ -15,8 +15,7 @@
 // time by a fixed step, so loops that wait for a deadline end without real waiting.
 class CFakeClock final : public IClock {
  public:
-  explicit CFakeClock(std::uint32_t start = 1000, std::uint32_t stepPerTick = 0)
-      : m_now(start), m_step(stepPerTick) {}
+  explicit CFakeClock(std::uint32_t start = 1000, std::uint32_t stepPerTick = 0) : m_now(start), m_step(stepPerTick) {}
   std::uint32_t TickCount() override {
     const std::uint32_t now = m_now;
     m_now += m_step;
@@ -26,7 +25,9 @@ class CFakeClock final : public IClock {
     m_sleeps.push_back(milliseconds);
     m_now += milliseconds;
   }
+  std::int64_t UtcSeconds() override { return m_utcSeconds; }
   std::uint32_t m_now;
+  std::int64_t m_utcSeconds = 1394183103;  // 07-03-2014 09:05:03 UTC
   std::uint32_t m_step;
   std::vector<std::uint32_t> m_sleeps;
 };

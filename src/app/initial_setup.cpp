@@ -1,0 +1,131 @@
+// Retrieval of the initial setup: the description from beside Setup or from a download host,
+// the choice of a download site, and the download of every listed file.
+#include <string>
+
+#include "app/run_names.h"
+#include "app/setup_app.h"
+#include "download/connection.h"
+#include "system/file_name.h"
+#include "system/file_ops.h"
+#include "system/path.h"
+#include "system/program_folder.h"
+
+namespace {
+const wchar_t kScheme[] = L"http://";
+const wchar_t kDefaultPathPrefix[] = L"/downloads/Setups/";
+const wchar_t kLocalModeValue[] = L"No";
+}  // namespace
+
+bool CSetupApp::RetrieveInitialSetup(const std::wstring& setupName, const std::wstring& setupTempFolder,
+                                     CProgressWindow* progressWindow, std::wstring& downloadSite) {
+  if (!RetrieveDescription(setupName, setupTempFolder)) return false;
+  if (!m_description.Load(JoinPath(setupTempFolder, kInitialSetupFileName))) {
+    ShowRunMessage(L"Error opening the initial setup eif.");
+    return false;
+  }
+  // From here on the run reads the copy in the setup temp folder.
+  return DownloadListedFiles(setupTempFolder, progressWindow, downloadSite);
+}
+
+// A description beside Setup decides the mode; then the setup temp folder is made anew and
+// filled with the program folder's files or with a fresh description from a host.
+bool CSetupApp::RetrieveDescription(const std::wstring& setupName, const std::wstring& setupTempFolder) {
+  bool localMode = false;
+  if (FileExists(kInitialSetupFileName)) {
+    if (!m_description.Load(kInitialSetupFileName)) {
+      ShowRunMessage(L"Error opening the local initial setup eif.");
+      return false;
+    }
+    localMode = m_description.GetValue(L"Download Initial Setup") == kLocalModeValue;
+  }
+  // Whatever an earlier run left behind goes first.
+  DeleteFolder(setupTempFolder, m_clock);
+  if (!CreateSetupTempFolder(setupTempFolder)) {
+    ShowRunMessage(L"Error: Failed to create the Windows temp subfolder.");
+    return false;
+  }
+  if (localMode) {
+    CopyProgramFolderTo(setupTempFolder);
+    return true;
+  }
+  return DownloadInitialFile(setupName, setupTempFolder);
+}
+
+// Every file beside Setup (Setup itself and the local description included), no subfolder;
+// a file that cannot be copied is left out.
+void CSetupApp::CopyProgramFolderTo(const std::wstring& setupTempFolder) {
+  const std::wstring programFolder = GetProgramFolder();
+  for (const CFolderEntry& entry : ListFolder(programFolder)) {
+    if (!entry.isDirectory) CopyFileToFolder(programFolder + entry.name, setupTempFolder);
+  }
+}
+
+bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::wstring& setupTempFolder) {
+  if (!m_isOnline()) {
+    ShowRunMessage(L"Error: No Internet connection.");
+    return false;
+  }
+  // A description beside Setup names the folder on the hosts that holds its newer version.
+  const std::wstring path =
+      m_description.IsLoaded() ? m_description.GetValue(L"Download Path") : kDefaultPathPrefix + setupName;
+  const auto urlOn = [&path](const std::wstring& host) { return kScheme + host + path + L"/" + kInitialSetupFileName; };
+  std::wstring host = m_hosts.primary;
+  if (ProbeUrlLength(urlOn(host), m_transport) < kMinimumDeclaredLength) {
+    host = m_hosts.secondary;
+    if (ProbeUrlLength(urlOn(host), m_transport) < kMinimumDeclaredLength) host.clear();
+  }
+  if (host.empty()) {
+    ShowRunMessage(L"Error: Download site not found.");
+    return false;
+  }
+  if (!m_downloader.DownloadFile(urlOn(host), JoinPath(setupTempFolder, kInitialSetupFileName), nullptr)) {
+    ShowRunMessage(L"Error: Failed to download.");
+    return false;
+  }
+  return true;
+}
+
+// A size pass over the list (for the progress total), then the downloads themselves.
+bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgressWindow* progressWindow,
+                                    std::wstring& downloadSite) {
+  std::wstring remote, local;
+  // 64-bit: the sizes of a large product must not wrap around to a negative total.
+  std::int64_t total = 0;
+  if (m_description.GetFirstFile(remote, local)) {
+    if (!m_isOnline()) {
+      ShowRunMessage(L"Error: No Internet connection.");
+      return false;
+    }
+    downloadSite = FindDownloadSite();
+    if (downloadSite.empty()) {
+      ShowRunMessage(L"Error: Download site not found.");
+      return false;
+    }
+    for (bool more = m_description.GetFirstFile(remote, local); more; more = m_description.GetNextFile(remote, local)) {
+      total += ProbeUrlLength(kScheme + downloadSite + remote, m_transport);
+    }
+  }
+  if (progressWindow != nullptr) progressWindow->SetProgressTotal(total);
+  for (bool more = m_description.GetFirstFile(remote, local); more; more = m_description.GetNextFile(remote, local)) {
+    // A local name is a name inside the setup temp folder, never a path out of it or a device:
+    // such an entry fails as its download would.
+    const bool safe = IsPlainFileName(local);
+    const std::wstring destination = JoinPath(setupTempFolder, local);
+    const bool ok = safe && m_downloader.DownloadFile(kScheme + downloadSite + remote, destination, progressWindow);
+    // A failed transfer over an earlier copy of the file keeps that copy, which will do.
+    if (!ok && !(safe && FileExists(destination))) {
+      ShowRunMessage(L"Error: Failed to download " + local);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::wstring CSetupApp::FindDownloadSite() {
+  std::wstring remote0, local0, site;
+  m_description.GetFirstFile(remote0, local0);
+  for (bool more = m_description.GetFirstSite(site); more; more = m_description.GetNextSite(site)) {
+    if (ProbeUrlLength(kScheme + site + remote0, m_transport) > kMinimumDeclaredLength) return site;
+  }
+  return {};
+}

@@ -1,0 +1,243 @@
+// Retrieval of the initial setup and the rest of the run against loopback hosts: thresholds,
+// the mode of a description beside Setup, every failure message, the byte total, and the
+// branches of the run after retrieval.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/run_names.h"
+#include "app/setup_app.h"
+#include "description/eif_test_support.h"
+#include "download/progress_recorder.h"
+#include "support/loopback_server.h"
+#include "support/test_support.h"
+#include "system/file_ops.h"
+#include "system/path.h"
+#include "system/process.h"
+#include "system/program_folder.h"
+#include "system/text.h"
+#include "websetup_config.h"
+
+namespace {
+const std::string kInitialPath = "/downloads/Setups/Demo/SetupInitial.eif";
+
+std::string Host(const CLoopbackServer& server) { return "127.0.0.1:" + std::to_string(server.Port()); }
+
+// An EIF of the description; comment lines make it pass the hosts' 1000-byte minimum.
+std::string DescriptionEif(const std::string& tags) {
+  return MakeEif(std::string(12, '/') + std::string(1000, 'x') + "\n" + tags + "[End]\nEnd\n");
+}
+
+std::string FilesTags(const std::string& sites, const std::string& files) {
+  return "[Download Sites]\n" + sites + "[Files to download]\n" + files +
+         "[User Info Filename]\nUserInfo.txt\n[Program to run]\nFinalSetup\n";
+}
+
+// Records what the run tells its progress window.
+class CTotalRecorder final : public CProgressWindow {
+ public:
+  void SetProgressTotal(std::int64_t total) override { m_totals.push_back(total); }
+  LRESULT_T OnMessage(unsigned message, WPARAM_T wParam, LPARAM_T) override {
+    if (message == WM_DOWNLOAD_PROGRESS) m_bytes += static_cast<std::int64_t>(wParam);
+    return 0;
+  }
+  std::vector<std::int64_t> m_totals;
+  std::int64_t m_bytes = 0;
+};
+}  // namespace
+
+class InitialSetupTest : public ::testing::Test {
+ protected:
+  InitialSetupTest() {
+    m_app.SetAppName(L"Setup_Demo_");
+    m_app.SetOnlineCheckForTesting([this] { return m_online; });
+    CreateFolderChain(m_programFolder);
+    SetProgramFolder(m_programFolder + kPathSeparator);
+    SetCurrentFolder(m_programFolder);
+  }
+  ~InitialSetupTest() override { SetCurrentFolder(m_startFolder); }
+
+  bool Retrieve() { return m_app.RetrieveInitialSetup(L"Demo", m_setupTemp, &m_window, m_site); }
+  std::wstring TempFile(const std::wstring& name) const { return JoinPath(m_setupTemp, name); }
+  std::string Mirror(const std::string& path) const { return Host(m_primary) + path; }
+  std::vector<std::wstring> Texts() const {
+    std::vector<std::wstring> texts;
+    for (const auto& box : m_boxes.m_boxes) texts.push_back(box.first);
+    return texts;
+  }
+
+  std::wstring m_startFolder = GetCurrentFolder();
+  CDirectLoopback m_direct;
+  CLoopbackServer m_primary;
+  CLoopbackServer m_secondary;
+  CTempFolder m_temp;
+  std::wstring m_programFolder = m_temp / L"program";
+  std::wstring m_setupTemp = SetupTempFolderFor(m_temp.Path(), L"Demo");
+  CFakeClock m_clock{1000, 50};  // time moves on, so no wait for missing data lasts forever
+  CSetupApp m_app{CDownloadHosts{FromUtf8(Host(m_primary)), FromUtf8(Host(m_secondary))}, m_clock};
+  CMessageBoxRecorder m_boxes;
+  CTotalRecorder m_window;
+  std::wstring m_site;
+  bool m_online = true;
+};
+
+// Catches thresholds off by one: 1000 bytes is enough for the initial file on a host (so a
+// primary declaring 999 hands over to the secondary) but not for the first listed file on a
+// site; also a byte total that drops files declaring no length incorrectly or sums wrongly.
+TEST_F(InitialSetupTest, ThresholdsChooseHostAndSiteAndTheTotalIsSummed) {
+  m_primary.Serve(kInitialPath, FileResponse(std::string(999, 'x')));
+  const std::string eif = DescriptionEif(
+      FilesTags(Mirror("/a") + "\n" + Mirror("/b") + "\n", "/1.bin -> one.bin\n/2.bin -> two.bin\n/3 -> three\n"));
+  m_secondary.Serve(kInitialPath, {FileResponse(std::string(1000, 'x')), FileResponse(eif)});
+  m_primary.Serve("/a/1.bin", FileResponse(std::string(1000, 'a')));
+  m_primary.Serve("/b/1.bin", FileResponse(std::string(1001, 'b')));
+  m_primary.Serve("/b/2.bin", FileResponse(std::string(5000, 'c')));
+  // The probe finds no declared length; the transfer itself then gets one.
+  CServedResponse chunked = FileResponse("no declared length");
+  chunked.declaredLength.reset();
+  chunked.chunked = true;
+  m_primary.Serve("/b/3", {chunked, FileResponse("no declared length")});
+
+  ASSERT_TRUE(Retrieve()) << ToUtf8(Texts().empty() ? L"" : Texts()[0]);
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(ReadFileBytes(TempFile(L"SetupInitial.eif")), eif);
+  EXPECT_EQ(m_site, FromUtf8(Mirror("/b")));
+  EXPECT_EQ(m_window.m_totals, (std::vector<std::int64_t>{6001}));
+  EXPECT_EQ(ReadFileBytes(TempFile(L"one.bin")), std::string(1001, 'b'));
+  EXPECT_EQ(ReadFileBytes(TempFile(L"two.bin")), std::string(5000, 'c'));
+  EXPECT_EQ(ReadFileBytes(TempFile(L"three")), "no declared length");
+  EXPECT_GE(m_window.m_bytes, 6001);
+}
+
+class RetrievalFailureTest;
+// One way for retrieval to fail, and the one message it must show.
+struct CFailureCase {
+  const char* name;
+  std::function<void(RetrievalFailureTest&)> arrange;
+  const wchar_t* message;
+};
+
+class RetrievalFailureTest : public InitialSetupTest, public ::testing::WithParamInterface<CFailureCase> {
+ public:
+  CLoopbackServer& Primary() { return m_primary; }
+  void ServeDescription(const std::string& files) {
+    m_primary.Serve(kInitialPath, FileResponse(DescriptionEif(FilesTags(Mirror("/m") + "\n", files))));
+    m_primary.Serve("/m/1.bin", FileResponse(std::string(2000, 'm')));
+  }
+  void SetOffline() { m_online = false; }
+  void PlaceLocalDescription(const std::string& bytes) {
+    WriteFileBytes(JoinPath(m_programFolder, L"SetupInitial.eif"), bytes);
+  }
+  void BlockSetupTemp() { WriteFileBytes(m_temp / L"Orvel's Projects", "a file where the folder should be"); }
+};
+
+// Catches a failure that shows the wrong message, none, or goes on as if nothing happened.
+TEST_P(RetrievalFailureTest, ShowsItsMessageAndFails) {
+  GetParam().arrange(*this);
+  EXPECT_FALSE(Retrieve());
+  EXPECT_EQ(Texts(), std::vector<std::wstring>{GetParam().message});
+  EXPECT_FALSE(FileExists(m_temp / L"escaped.bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RetrievalFailureTest,
+    ::testing::Values(
+        CFailureCase{"LocalDescriptionDoesNotLoad",
+                     [](RetrievalFailureTest& t) { t.PlaceLocalDescription(std::string(2000, 'z')); },
+                     L"Error opening the local initial setup eif."},
+        CFailureCase{"SetupTempFolderCannotBeCreated", [](RetrievalFailureTest& t) { t.BlockSetupTemp(); },
+                     L"Error: Failed to create the Windows temp subfolder."},
+        CFailureCase{"Offline", [](RetrievalFailureTest& t) { t.SetOffline(); }, L"Error: No Internet connection."},
+        CFailureCase{"NeitherHostHasTheDescription", [](RetrievalFailureTest&) {}, L"Error: Download site not found."},
+        CFailureCase{"DescriptionTransferFails",
+                     [](RetrievalFailureTest& t) {
+                       t.Primary().Serve(kInitialPath, {FileResponse(std::string(2000, 'x')),
+                                                        WithStatus(FileResponse("gone"), 404, "Not Found")});
+                     },
+                     L"Error: Failed to download."},
+        CFailureCase{
+            "DownloadedDescriptionDoesNotLoad",
+            [](RetrievalFailureTest& t) { t.Primary().Serve(kInitialPath, FileResponse(std::string(2000, 'x'))); },
+            L"Error opening the initial setup eif."},
+        CFailureCase{"NoSiteDeclaresTheFirstFile",
+                     [](RetrievalFailureTest& t) { t.ServeDescription("/missing.bin -> 1.bin\n"); },
+                     L"Error: Download site not found."},
+        CFailureCase{"ListedFileFails",
+                     [](RetrievalFailureTest& t) { t.ServeDescription("/1.bin -> 1.bin\n/missing -> data.bin\n"); },
+                     L"Error: Failed to download data.bin"},
+        // The local name would climb out of the setup temp folder; the file itself is served.
+        CFailureCase{"LocalNameIsAPath",
+                     [](RetrievalFailureTest& t) { t.ServeDescription("/1.bin -> ../../escaped.bin\n"); },
+                     L"Error: Failed to download ../../escaped.bin"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What a description beside Setup makes of the run.
+struct CLocalCase {
+  const char* name;
+  const char* modeTag;  // the "Download Initial Setup" section, or empty for none
+  bool online;
+  bool expectDownload;  // the description comes from the host's "Download Path"
+  std::vector<std::wstring> messages;
+};
+
+class LocalDescriptionTest : public InitialSetupTest, public ::testing::WithParamInterface<CLocalCase> {};
+
+// Catches a mode chosen from the wrong value (only "No", case-sensitive, means local), a
+// local run that needs the network although nothing is listed, a default path used where the
+// local description names one, or a missing-tag message shown more than once.
+TEST_P(LocalDescriptionTest, DecidesTheModeAndThePath) {
+  const CLocalCase& c = GetParam();
+  m_online = c.online;
+  const std::string local = DescriptionEif(std::string(c.modeTag) +
+                                           "[Download Path]\n/elsewhere\n[Files to download]\n[Program to run]\nX\n");
+  WriteFileBytes(JoinPath(m_programFolder, L"SetupInitial.eif"), local);
+  WriteFileBytes(JoinPath(m_programFolder, L"beside.txt"), "beside Setup");
+  CreateFolderChain(JoinPath(m_programFolder, L"sub"));
+  const std::string fresh = DescriptionEif("[Files to download]\n");
+  m_primary.Serve("/elsewhere/SetupInitial.eif", FileResponse(fresh));
+
+  EXPECT_TRUE(Retrieve());
+  EXPECT_EQ(Texts(), c.messages);
+  EXPECT_EQ(m_primary.RequestCount("/elsewhere/SetupInitial.eif"), c.expectDownload ? 2 : 0);
+  EXPECT_EQ(ReadFileBytes(TempFile(L"SetupInitial.eif")), c.expectDownload ? fresh : local);
+  EXPECT_EQ(FileExists(TempFile(L"beside.txt")), !c.expectDownload);
+  EXPECT_FALSE(FileExists(TempFile(L"sub")));
+  EXPECT_EQ(m_window.m_totals, (std::vector<std::int64_t>{0}));
+  EXPECT_TRUE(m_site.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LocalDescriptionTest,
+    ::testing::Values(CLocalCase{"NoMeansLocalEvenOffline", "[Download Initial Setup]\nNo\n", false, false, {}},
+                      CLocalCase{"LowerCaseNoDownloads", "[Download Initial Setup]\nno\n", true, true, {}},
+                      CLocalCase{"MissingTagDownloads", "", true, true, {L"Tag 'Download Initial Setup' not found."}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The run after retrieval, on a description served by the primary host.
+class RunSetupTest : public InitialSetupTest {
+ protected:
+  void Run(const std::string& userInfoName, const std::string& programToRun) {
+    m_primary.Serve(kInitialPath,
+                    FileResponse(DescriptionEif("[Files to download]\n[User Info Filename]\n" + userInfoName +
+                                                "\n[Program to run]\n" + programToRun + "\n")));
+    m_app.RunSetup(CRunNames{m_programFolder + kPathSeparator + L"Setup_Demo_", L"Demo", m_setupTemp});
+  }
+};
+
+// Catches a User Info File written outside the setup temp folder, or a run that cleans up
+// (or launches) after the User Info File failed.
+TEST_F(RunSetupTest, UserInfoFileThatCannotBeWrittenEndsTheRunWithoutCleanUp) {
+  Run("../UserInfo.txt", "FinalSetup");
+  EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Error: Failed to create User Info File."});
+  EXPECT_TRUE(FileExists(TempFile(L"SetupInitial.eif")));
+  EXPECT_FALSE(FileExists(m_temp / L"Orvel's Projects" + kPathSeparator + L"UserInfo.txt"));
+}
+
+// Catches a final setup started from outside the setup temp folder, or a clean-up skipped
+// after a launch that started nothing.
+TEST_F(RunSetupTest, ProgramToRunThatIsAPathIsNeverStartedAndTheFolderGoes) {
+  Run("UserInfo.txt", "../FinalSetup");
+  EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Error: Failed to start the final setup."});
+  EXPECT_FALSE(FileExists(m_setupTemp));
+}
