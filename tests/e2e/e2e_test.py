@@ -413,7 +413,7 @@ class WinePlatform:
         self.xvfb = None
         self.dismisser = None
         self.stop_event = threading.Event()
-        self.dismissed = []
+        self.dismissed = set()  # captions of the boxes pressed
 
     @staticmethod
     def setup_file_name(name):
@@ -466,12 +466,10 @@ class WinePlatform:
 
     def _dismiss_boxes(self):
         """Presses OK in every message box of the runs: captions Setup_<case>_ and Ini Parser."""
-        seen = {}
+        # A box may need more than one press; X may reuse a closed box's window id for the next.
         while not self.stop_event.wait(self.DISMISS_POLL_S):
             for wid in filter(None, self._xdotool("search", "--onlyvisible", "--name", "^(Setup_.*_|Ini Parser)$")):
-                if wid not in seen:
-                    seen[wid] = self._xdotool("getwindowname", wid)[0]
-                    self.dismissed.append(seen[wid])
+                self.dismissed.add(self._xdotool("getwindowname", wid)[0])
                 self._xdotool("key", "--window", wid, "Return")
 
     @staticmethod
