@@ -277,6 +277,8 @@ def check(prep, result, ctx):
     want_messages = [c.message] if c.message else []
     if result.messages != want_messages:
         problems.append(f"messages {result.messages}, expected {want_messages}")
+    if result.stdout:
+        problems.append(f"Setup wrote to stdout: {result.stdout[:200]!r}")
     if plat.exists(result.setup_temp_folder):
         problems.append(f"the setup temp folder {result.setup_temp_folder} is still there")
     record = result.record
@@ -319,12 +321,13 @@ class RunResult:
     record: str
     start: datetime.datetime
     end: datetime.datetime
+    stdout: bytes = b""  # messages and progress belong on stderr
 
 
-def run_bounded(cmd, env, stderr_path, cwd):
-    with open(stderr_path, "wb") as err:
-        proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=err, stderr=err,
-                                start_new_session=True)
+def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
+    with open(stderr_path, "wb") as err, open(stdout_path or os.devnull, "wb") as out:
+        proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out if stdout_path else err,
+                                stderr=err, start_new_session=True)
         try:
             return proc.wait(timeout=RUN_TIMEOUT_S)
         except subprocess.TimeoutExpired:
@@ -390,14 +393,16 @@ class LinuxPlatform:
             env.update(web.proxy_env())
         stderr_path = os.path.join(prep.folder, "stderr.txt")
         start = datetime.datetime.now(datetime.timezone.utc)
-        status = run_bounded([prep.setup_path], env, stderr_path, prep.program_folder)
+        stdout_path = os.path.join(prep.folder, "stdout.txt")
+        status = run_bounded([prep.setup_path], env, prep.program_folder, stderr_path, stdout_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.basename(prep.setup_path)
         lines = read(stderr_path).decode("utf-8", "replace").splitlines()
         messages = [line.split(": ", 1)[1] for line in lines
                     if line.startswith(caption + ": ") or line.startswith("Ini Parser: ")]
         folder = os.path.join(temp, PROJECTS_FOLDER, prep.case.name + "Setup")
-        return RunResult(-1 if status is None else status, messages, folder, folder, record, start, end)
+        return RunResult(-1 if status is None else status, messages, folder, folder, record, start, end,
+                         read(stdout_path))
 
 
 class WinePlatform:
@@ -500,7 +505,7 @@ class WinePlatform:
                "WEBSETUP_STUB_EXIT_CODE": str(prep.case.exit_code)}
         stderr_path = os.path.join(prep.folder, "trace.txt")
         start = datetime.datetime.now(datetime.timezone.utc)
-        status = run_bounded([self.wine_run, prep.setup_path], env, stderr_path, prep.program_folder)
+        status = run_bounded([self.wine_run, prep.setup_path], env, prep.program_folder, stderr_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.splitext(os.path.basename(prep.setup_path))[0]
         messages = self._box_texts(read(stderr_path).decode("utf-8", "replace"), caption)
