@@ -560,15 +560,12 @@ def main(argv):
     parser.add_argument("--secondary", required=True)
     parser.add_argument("--port-base", type=int, default=0, help="wine: the hosts' first loopback port")
     parser.add_argument("--wine-run", help="wine: the runner script")
-    parser.add_argument("--scratch", help="keep the files of the runs here (default: removed afterwards)")
     parser.add_argument("--case", action="append", help="run only these cases")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
     cases = [c for c in CASES if not args.case or c.name in args.case]
-    scratch = os.path.realpath(args.scratch or tempfile.mkdtemp(prefix="websetup-e2e-"))
-    if args.scratch:
-        shutil.rmtree(scratch, ignore_errors=True)
-    os.makedirs(scratch, exist_ok=True)
+    # Removed after a clean pass, kept for a look after a failure.
+    scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
     began = time.monotonic()
     failures = {}
     try:
@@ -594,7 +591,7 @@ def main(argv):
         failures["server"] = [str(error)]
     finally:
         platform.stop()
-        if not args.scratch and not failures:
+        if not failures:
             shutil.rmtree(scratch, ignore_errors=True)
     passed = 0 if "server" in failures else len(cases) - len(failures)
     print(f"{passed} of {len(cases)} cases passed in {time.monotonic() - began:.1f} s"
