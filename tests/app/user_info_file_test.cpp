@@ -41,7 +41,7 @@ TEST_F(UserInfoFileTest, WritesTheWholeTextLineByLine) {
 
 // Catches a name from the description that reaches outside the folder or names a device.
 TEST_F(UserInfoFileTest, RefusesNamesThatAreNoPlainFileNames) {
-  for (const char* name : {"../info.txt", "sub/info.txt", ""}) {
+  for (const char* name : {"../info.txt", "sub/info.txt", "NUL", ""}) {
     EXPECT_FALSE(Write(name, L"x")) << name;
   }
   EXPECT_FALSE(Write("..\\info.txt", L"x"));

@@ -74,24 +74,41 @@ TEST_P(EifToolCheckTest, Verdict) {
   EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
-#define WEBSETUP_GOOD_HEAD \
-  "[Download Sites]\r\none.example\r\n[Program to run]setup.exe\r\n[User Info Filename]info.txt\r\n"
+#define WEBSETUP_SITE "[Download Sites]\r\none.example\r\n"
+#define WEBSETUP_GOOD_HEAD WEBSETUP_SITE "[Program to run]a\r\n[User Info Filename]info.txt\r\n"
+#define WEBSETUP_LOCAL "[Download Initial Setup]No\r\n"
 INSTANTIATE_TEST_SUITE_P(
     Descriptions, EifToolCheckTest,
     ::testing::Values(
-        CCheckCase{"sound", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a.exe\r\n[End]End", 0},
-        CCheckCase{"no End", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a.exe\r\n", 1},
+        CCheckCase{"sound", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/b -> b.dat\r\n/a -> A\r\n[End]End", 0},
+        CCheckCase{"no End", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a\r\n", 1},
         CCheckCase{"blank line in list", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a\r\n\r\n/b -> b\r\n[End]End",
                    1},
         CCheckCase{"entry without arrow", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a a\r\n[End]End", 1},
         CCheckCase{"site as URL",
-                   "[Download Sites]http://x.example\r\n[Program to run]s\r\n[User Info Filename]i\r\n"
+                   "[Download Sites]http://x.example\r\n[Program to run]a\r\n[User Info Filename]i\r\n"
                    "[Files to download]/a -> a\r\n[End]End",
                    1},
-        CCheckCase{"unpaired dollar", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a$\r\n[End]End", 1},
+        CCheckCase{"unpaired dollar", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a$ -> a\r\n[End]End", 1},
         CCheckCase{"missing placeholder tag", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/$X$ -> a\r\n[End]End", 1},
         CCheckCase{"self reference", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/$Y$ -> a\r\n[Y]$Y$\r\n[End]End", 1},
-        CCheckCase{"local name with a folder", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> sub\\a\r\n[End]End", 1},
+        CCheckCase{"local name with a folder",
+                   WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a\r\n/b -> sub\\b\r\n[End]End", 1},
+        CCheckCase{"local name a device",
+                   WEBSETUP_GOOD_HEAD "[Files to download]\r\n/a -> a\r\n/n -> nul.txt\r\n[End]End", 1},
+        CCheckCase{"program not listed", WEBSETUP_GOOD_HEAD "[Files to download]\r\n/b -> b\r\n[End]End", 1},
+        CCheckCase{"no files in local mode", WEBSETUP_LOCAL WEBSETUP_GOOD_HEAD "[Files to download]\r\n[End]End", 0},
+        CCheckCase{"no files, \"no\" is not local mode",
+                   "[Download Initial Setup]no\r\n" WEBSETUP_GOOD_HEAD "[Files to download]\r\n[End]End", 1},
+        CCheckCase{"local mode starts an unlisted program",
+                   WEBSETUP_LOCAL WEBSETUP_GOOD_HEAD "[Files to download]\r\n/b -> b\r\n[End]End", 0},
+        CCheckCase{"program with a folder",
+                   WEBSETUP_LOCAL WEBSETUP_SITE "[Program to run]sub\\a\r\n[User Info Filename]i\r\n"
+                                                "[Files to download]\r\n[End]End",
+                   1},
+        CCheckCase{
+            "user info file a device",
+            WEBSETUP_SITE "[Program to run]a\r\n[User Info Filename]CON\r\n[Files to download]/a -> a\r\n[End]End", 1},
         CCheckCase{"missing Program to run",
                    "[Download Sites]a\r\n[User Info Filename]i\r\n[Files to download]/a -> a\r\n[End]End", 1}));
 

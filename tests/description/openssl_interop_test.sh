@@ -21,6 +21,7 @@ openssl pkcs8 -topk8 -nocrypt -in key.pem -outform DER | od -An -v -tx1 | tr -d 
   printf '[Download Sites]\r\none.example\r\ntwo.example\r\n[Program to run]setup.exe\r\n'
   printf '[User Info Filename]info.txt\r\n[Files to download]\r\n'
   for i in $(seq 1 12); do printf '/files/part%02d.bin -> part%02d.bin\r\n' "$i" "$i"; done
+  printf '/files/setup.exe -> setup.exe\r\n'
   printf '[End]\r\nEnd\r\n'
 } >description.txt
 size=$(stat -c %s description.txt)

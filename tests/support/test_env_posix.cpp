@@ -1,5 +1,6 @@
 // Environment helpers for tests on Linux.
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -30,6 +31,8 @@ bool MakeSymlink(const std::wstring& target, const std::wstring& link) {
   std::filesystem::create_symlink(std::filesystem::path(target), std::filesystem::path(link), ec);
   return !ec;
 }
+
+bool MakeNamedPipe(const std::wstring& path) { return ::mkfifo(ToUtf8(path).c_str(), 0600) == 0; }
 
 bool GiveToAnotherUser(const std::wstring& path) {
   constexpr uid_t kNobody = 65534;

@@ -29,6 +29,8 @@ CScopedTempFolderEnv::CScopedTempFolderEnv(const std::wstring& folder) {
 
 bool MakeSymlink(const std::wstring&, const std::wstring&) { return false; }
 
+bool MakeNamedPipe(const std::wstring&) { return false; }
+
 bool GiveToAnotherUser(const std::wstring&) { return false; }
 
 std::wstring BuildPathForTesting(const std::string& hostPath) {

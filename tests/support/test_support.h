@@ -87,6 +87,8 @@ class CScopedTempFolderEnv {
 
 // Creates a symbolic link; false where the platform refuses.
 bool MakeSymlink(const std::wstring& target, const std::wstring& link);
+// Creates a named pipe (FIFO); false where the platform has none in the file system.
+bool MakeNamedPipe(const std::wstring& path);
 // Hands path to another user (needs root on Linux); false where that cannot be done.
 bool GiveToAnotherUser(const std::wstring& path);
 // A path of the build machine as the program under test sees it (under wine: drive Z:).

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "support/test_support.h"
 #include "system/text.h"
@@ -136,6 +137,18 @@ TEST_F(FileOpsTest, CopyFileToFolderNeverWritesThroughLinks) {
   EXPECT_TRUE(CopyFileToFolder(m_temp / L"a.txt", target));
   EXPECT_EQ(ReadFileBytes(m_temp / L"victim.txt"), "untouched");
   EXPECT_EQ(ReadFileBytes(target + kPathSeparator + L"a.txt"), "new");
+}
+
+// Catches a listing without the folder flag (subfolders would be copied as files) or a copy
+// that blocks for ever on a named pipe beside Setup.
+TEST_F(FileOpsTest, ListFolderFlagsFoldersAndCopyRefusesPipes) {
+  WriteFileBytes(m_temp / L"a.txt", "a");
+  fs::create_directories(fs::path(m_temp / L"sub"));
+  std::map<std::wstring, bool> seen;
+  for (const CFolderEntry& entry : ListFolder(m_temp.Path())) seen[entry.name] = entry.isDirectory;
+  EXPECT_EQ(seen, (std::map<std::wstring, bool>{{L".", true}, {L"..", true}, {L"a.txt", false}, {L"sub", true}}));
+  if (!MakeNamedPipe(m_temp / L"pipe")) GTEST_SKIP() << "no named pipes here";
+  EXPECT_FALSE(CopyFileToFolder(m_temp / L"pipe", m_temp / L"sub"));
 }
 
 // Catches a rename that silently replaces an existing file (rename(2) would).

@@ -7,6 +7,7 @@
 #include "description/eif_decrypt.h"
 #include "description/setup_description.h"
 #include "description/tag_parser.h"
+#include "system/file_name.h"
 #include "system/text.h"
 
 namespace {
@@ -14,6 +15,9 @@ namespace {
 const wchar_t kSitesTag[] = L"Download Sites";
 const wchar_t kFilesTag[] = L"Files to download";
 const wchar_t kEndTag[] = L"End";
+const wchar_t kInitialSetupTag[] = L"Download Initial Setup";
+const wchar_t kProgramTag[] = L"Program to run";
+const wchar_t kUserInfoTag[] = L"User Info Filename";
 // Every tag Setup reads, and whether a run cannot do without it. The first two are read only
 // on a description that lies beside Setup.
 struct CTagRule {
@@ -21,10 +25,8 @@ struct CTagRule {
   bool required;
 };
 constexpr CTagRule kTags[] = {
-    {L"Download Initial Setup", false}, {L"Download Path", false}, {kSitesTag, true}, {kFilesTag, true},
-    {L"User Info Filename", true},      {L"Program to run", true}, {kEndTag, true}};
-// Characters that Windows refuses in a file name, besides the separators and controls.
-const wchar_t kBadNameCharacters[] = L"<>:\"/\\|?*";
+    {kInitialSetupTag, false}, {L"Download Path", false}, {kSitesTag, true}, {kFilesTag, true},
+    {kUserInfoTag, true},      {kProgramTag, true},       {kEndTag, true}};
 
 struct CCheck {
   std::ostream& out;
@@ -32,12 +34,16 @@ struct CCheck {
   void Problem(const std::wstring& text) { problems.push_back(ToUtf8(text)); }
 };
 
-bool IsPlainFileName(const std::wstring& name) {
-  if (name == L"." || name == L"..") return false;
-  for (wchar_t c : name) {
-    if (c < L' ' || std::wstring_view(kBadNameCharacters).find(c) != std::wstring_view::npos) return false;
-  }
-  return true;
+void ReportIfNotPlain(CCheck& check, const std::wstring& what, const std::wstring& name) {
+  if (IsPlainFileName(name)) return;
+  check.Problem(what + L" \"" + name +
+                L"\" is not a plain file name (no folder, drive, device such as CON or NUL.txt, \\/:*?\"<>|, "
+                L"control characters, trailing dot or space; at most 255 characters)");
+}
+
+// "No" exactly, as Setup compares it: Setup then copies its own folder instead of downloading.
+bool IsLocalMode(const CSetupDescription& description) {
+  return description.FindTag(kInitialSetupTag) != kTagNotFound && description.GetValue(kInitialSetupTag) == L"No";
 }
 
 std::vector<std::wstring> SplitItems(const std::wstring& value) {
@@ -94,8 +100,10 @@ void ReportSites(CCheck& check, CSetupDescription& description, const std::wstri
   ReportItemsAfterEnd(check, description.Text(), kSitesTag, count);
 }
 
-void ReportFiles(CCheck& check, CSetupDescription& description) {
-  if (description.FindTag(kFilesTag) == kTagNotFound) return;
+// Returns the local names Setup reads, in list order.
+std::vector<std::wstring> ReportFiles(CCheck& check, CSetupDescription& description) {
+  std::vector<std::wstring> locals;
+  if (description.FindTag(kFilesTag) == kTagNotFound) return locals;
   check.out << "Files to download (remote part -> local name):\n";
   std::wstring remote, local;
   std::size_t count = 0;
@@ -111,11 +119,31 @@ void ReportFiles(CCheck& check, CSetupDescription& description) {
       break;
     }
     check.out << "  " << ++count << ". " << ToUtf8(remote) << " -> " << ToUtf8(local) << "\n";
-    if (!IsPlainFileName(local)) {
-      check.Problem(L"local name \"" + local + L"\" is not a plain file name (no folders, drive or \\/:*?\"<>|)");
-    }
+    ReportIfNotPlain(check, L"local name", local);
+    locals.push_back(local);
   }
-  if (count == 0) check.Problem(L"\"Files to download\" lists no file");
+  if (count == 0 && !IsLocalMode(description)) {
+    check.Problem(L"\"Files to download\" lists no file (only \"Download Initial Setup\" No may list none)");
+  }
+  return locals;
+}
+
+// The names Setup writes and starts in the setup temp folder. Downloading brings only the
+// listed files there, so a program that is not among them could never start.
+void ReportRunNames(CCheck& check, CSetupDescription& description, const std::vector<std::wstring>& locals) {
+  if (description.FindTag(kUserInfoTag) != kTagNotFound) {
+    ReportIfNotPlain(check, L"\"User Info Filename\"", TrimDescriptionSpace(description.GetValue(kUserInfoTag)));
+  }
+  if (description.FindTag(kProgramTag) == kTagNotFound) return;
+  const std::wstring program = TrimDescriptionSpace(description.GetValue(kProgramTag));
+  ReportIfNotPlain(check, L"\"Program to run\"", program);
+  if (IsLocalMode(description) || description.FindTag(kFilesTag) == kTagNotFound) return;
+  const std::wstring wanted = AsciiUpper(program);
+  for (const auto& local : locals) {
+    if (AsciiUpper(local) == wanted) return;
+  }
+  check.Problem(L"\"Program to run\" \"" + program +
+                L"\" is not one of the listed local names; Setup could not start it");
 }
 
 void ReportTags(CCheck& check, const std::wstring& text) {
@@ -185,7 +213,7 @@ int CheckDescription(const std::wstring& path, std::string_view key, std::wstrin
     ReportTags(check, text);
     description.SetMissingTagHandler([](const std::wstring&) {});
     ReportSites(check, description, *raw);
-    ReportFiles(check, description);
+    ReportRunNames(check, description, ReportFiles(check, description));
   }
   out << "Loads: " << (loaded ? "yes" : "no") << "\n";
   for (const auto& problem : check.problems) out << "Problem: " << problem << "\n";
