@@ -61,15 +61,17 @@ LRESULT_T CTerminalProgress::OnMessage(unsigned message, WPARAM_T wParam, LPARAM
 }
 
 std::string CTerminalProgress::StatusText() const {
-  const double fraction = m_bar.Fraction();
-  const std::uint32_t elapsed = m_clock.TickCount() - m_startTick;
-  const std::int64_t perSecond =
-      elapsed > 0 ? static_cast<std::int64_t>(static_cast<double>(m_received) * kMsPerSecond / elapsed) : 0;
   char text[160];
-  std::snprintf(text, sizeof text, "%3d%%  %s of %s  %s/s", static_cast<int>(fraction * 100.0),
-                FormatByteCount(m_received).c_str(), FormatByteCount(m_total).c_str(),
-                FormatByteCount(perSecond).c_str());
-  return text;
+  std::snprintf(text, sizeof text, "%3d%%  %s of %s", static_cast<int>(m_bar.Fraction() * 100.0),
+                FormatByteCount(m_received).c_str(), FormatByteCount(m_total).c_str());
+  std::string status = text;
+  // No rate before a millisecond has passed: it would read as a stalled download.
+  const std::uint32_t elapsed = m_clock.TickCount() - m_startTick;
+  if (elapsed > 0) {
+    const auto perSecond = static_cast<std::int64_t>(static_cast<double>(m_received) * kMsPerSecond / elapsed);
+    status += "  " + FormatByteCount(perSecond) + "/s";
+  }
+  return status;
 }
 
 void CTerminalProgress::Draw(bool force) {
