@@ -62,6 +62,10 @@ TEST_F(SetupDescriptionTest, DecodesUtf16WithMarkAndEightBitText) {
   ASSERT_TRUE(LoadPlain(Utf16File(u"[A]\u00E9\U0001F600[End]End") + std::string("\0\0[B]x", 6)));
   EXPECT_EQ(m_description.GetValue(L"A"), L"\u00E9\U0001F600");
   EXPECT_EQ(m_description.Text().find(L"[B]"), std::wstring::npos);
+  // An odd last byte is no code unit: the zero byte behind it must not complete one ("EndA").
+  ASSERT_TRUE(LoadPlain(Utf16File(u"[A]x[End]End") + "A"));
+  WriteFileBytes(m_temp / L"odd.eif", MakeEif(Utf16File(u"[End]End") + "A"));
+  EXPECT_TRUE(m_description.Load(L"odd.eif"));
   ASSERT_TRUE(LoadPlain("[A]plain\r\n[End]End\r\n"));
   EXPECT_EQ(m_description.GetValue(L"A"), L"plain");
 }
