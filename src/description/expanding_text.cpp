@@ -213,8 +213,10 @@ bool CExpandingText::FirstItem(const std::wstring& name, std::wstring& item) {
   CHit hit{};
   if (!Find(header, bracketFree, hit)) return false;
   auto* memo = hit.part == CPart::kDone ? &m_doneItems : hit.part == CPart::kOriginal ? &m_originalItems : nullptr;
+  // Headers of different names can share their "[", so values are known by where they start.
+  const std::size_t valueAnchor = hit.anchor + header.size();
   if (memo != nullptr) {
-    if (const auto known = memo->find(hit.anchor); known != memo->end()) {
+    if (const auto known = memo->find(valueAnchor); known != memo->end()) {
       item = known->second;
       return true;
     }
@@ -223,7 +225,7 @@ bool CExpandingText::FirstItem(const std::wstring& name, std::wstring& item) {
   item = ItemOfValueAt(hit.open + header.size(), reach);
   // A value read only from finished text, or from the untouched tail, can no longer change.
   if (hit.part == CPart::kOriginal || (hit.part == CPart::kDone && reach <= m_done.size())) {
-    (*memo)[hit.anchor] = item;
+    (*memo)[valueAnchor] = item;
   }
   return true;
 }

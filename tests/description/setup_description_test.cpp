@@ -136,10 +136,13 @@ TEST_F(SetupDescriptionTest, ApplicationPathLosesItsTrailingSeparator) {
   EXPECT_EQ(m_description.GetValue(L"A"), folder.substr(0, folder.size() - 1) + L"|");
 }
 
-// Catches placeholders inside an inserted value not being expanded in turn.
+// Catches placeholders inside an inserted value not being expanded in turn, or the values of
+// two headers that begin at the same "[" ([a] and [a]]) being taken for one.
 TEST_F(SetupDescriptionTest, ExpandsChainedPlaceholders) {
   ASSERT_TRUE(LoadPlain("[A]$X$\r\n[X]$Temp Folder$\r\n[End]End"));
   EXPECT_EQ(m_description.GetValue(L"A"), GetTempFolder());
+  ASSERT_TRUE(LoadPlain("[a]]v[B]$a$,$a]$[End]End"));
+  EXPECT_EQ(m_description.GetValue(L"B"), L"]v,v");
 }
 
 // Catches an unpaired "$" hanging the expansion, or "$" signs being paired other than left to
