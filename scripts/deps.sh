@@ -10,6 +10,7 @@ packages=(
   libcrypto++-dev openssl curl libcurl4-openssl-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64
   dpkg-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()
