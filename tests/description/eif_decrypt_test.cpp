@@ -141,6 +141,14 @@ TEST_F(EifDecryptTest, RefusesHugeFilesBeforeReadingThem) {
   std::size_t size = 0;
   DecryptEifFile(m_path, buffer, size, GetBuiltInDescriptionKey(), GetBuiltInEifSignature());
   EXPECT_FALSE(buffer);
+  // The limit itself, 16 MiB, on the plain reading that shares it: that much is read, one
+  // byte more is not.
+  std::filesystem::resize_file(std::filesystem::path(m_path), 16u << 20);
+  ReadPlainFile(m_path, buffer, size);
+  EXPECT_EQ(size, (16u << 20) + 1);
+  std::filesystem::resize_file(std::filesystem::path(m_path), (16u << 20) + 1);
+  ReadPlainFile(m_path, buffer, size);
+  EXPECT_FALSE(buffer);
 }
 
 // Catches a missing file being reported as anything but no buffer.
