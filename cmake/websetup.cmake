@@ -12,6 +12,13 @@ if(WEBSETUP_SANITIZE)
   target_link_options(websetup_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(WEBSETUP_FUZZ)
+  # Every library is instrumented for coverage; only the fuzz targets link libFuzzer's main.
+  target_compile_options(websetup_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                         -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(websetup_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 if(WIN32)
   # Windows 7 API level; wide-character Win32 calls throughout.
   target_compile_definitions(websetup_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX

@@ -14,7 +14,7 @@ packages=(
   python3 nginx
 )
 if [ $native = 0 ]; then
-  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xdotool dpkg-dev)
+  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xdotool dpkg-dev clang libclang-rt-14-dev)
 fi
 
 missing=()

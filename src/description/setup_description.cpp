@@ -2,12 +2,14 @@
 // comments, expanding placeholders and checking the end marker.
 #include "description/setup_description.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "description/eif_decrypt.h"
+#include "description/expanding_text.h"
 #include "system/folders.h"
 #include "system/path.h"
 #include "system/program_folder.h"
@@ -49,9 +51,13 @@ bool IsPlainDescriptionName(const std::wstring& name) {
   return name.size() >= suffix.size() && std::wstring_view(name).substr(name.size() - suffix.size()) == suffix;
 }
 
-std::wstring DecodeDescriptionBytes(const ByteBuffer& buffer) {
-  const std::string_view bytes(reinterpret_cast<const char*>(buffer.data()), buffer.size());
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return FromUtf16Le(bytes.substr(2));
+std::wstring DecodeDescriptionBytes(const ByteBuffer& buffer, std::size_t length) {
+  const std::string_view bytes(reinterpret_cast<const char*>(buffer.data()), std::min(length, buffer.size()));
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+    // The zero bytes behind the content must not complete an odd last byte into a code unit.
+    const std::size_t units = (bytes.size() - 2) / 2;
+    return FromUtf16Le(bytes.substr(2, units * 2));
+  }
   return DecodeNarrowText(bytes.substr(0, bytes.find('\0')));
 }
 
@@ -71,59 +77,71 @@ bool CSetupDescription::Load(const std::wstring& name) {
     DecryptEifFile(path, buffer, size, m_key, m_signature);
   }
   if (!buffer) return false;
-  std::wstring text = DecodeDescriptionBytes(*buffer);
+  // A plain file's size counts the zero byte that reading appends; a decrypted one's does not.
+  std::wstring text = DecodeDescriptionBytes(*buffer, IsPlainDescriptionName(name) ? size - 1 : size);
   buffer.reset();
   return LoadText(std::move(text));
 }
 
 bool CSetupDescription::LoadText(std::wstring text) {
   m_text = std::move(text);
+  m_lookups.clear();
   StripComments();
-  if (!ExpandPlaceholders()) return false;
+  const bool expanded = ExpandPlaceholders();
+  m_lookups.clear();
+  if (!expanded) return false;
   return GetValue(kEndTag) == kEndTag;
 }
 
+// One pass: each "//" drops everything up to its line feed, which stays.
 void CSetupDescription::StripComments() {
-  auto pos = m_text.find(L"//");
-  while (pos != std::wstring::npos) {
-    auto end = m_text.find(L'\n', pos + 1);
-    if (end == std::wstring::npos) end = m_text.size();
-    m_text.erase(pos, end - pos);
-    pos = m_text.find(L"//", pos);
+  std::wstring kept;
+  kept.reserve(m_text.size());
+  for (std::size_t pos = 0; pos < m_text.size();) {
+    if (m_text[pos] == L'/' && pos + 1 < m_text.size() && m_text[pos + 1] == L'/') {
+      pos = m_text.find(L'\n', pos + 1);
+      if (pos == std::wstring::npos) break;
+      continue;
+    }
+    kept.push_back(m_text[pos++]);
   }
+  m_text = std::move(kept);
 }
 
 // The search resumes at the start of each inserted text, so placeholders inside a tag's value
 // are expanded in turn. A name met again while its own inserted text is still being scanned
-// refers to itself: such a description is refused instead of growing without end.
+// refers to itself: such a description is refused instead of growing without end. On refusal
+// the text stays as far as it was expanded.
 bool CSetupDescription::ExpandPlaceholders() {
+  CExpandingText text(m_text);
+  m_text.clear();
   std::vector<CActiveExpansion> active;
-  const std::size_t maxLength = m_text.size() + kMaxPlaceholderGrowth;
+  const std::size_t maxLength = text.Size() + kMaxPlaceholderGrowth;
   int replacements = 0;
-  auto f = m_text.find(L'$');
-  while (f != std::wstring::npos) {
-    const auto h = m_text.find(L'$', f + 1);
-    if (h == std::wstring::npos) break;
+  bool refused = false;
+  std::wstring name;
+  while (!refused && text.AdvanceToDollar() && text.NameAtScan(name)) {
+    const std::size_t f = text.ScanPosition();
+    const std::size_t h = f + name.size() + 1;
     // Only a placeholder that lies wholly inside an inserted text is nested in it.
     while (!active.empty() && h >= active.back().end) active.pop_back();
-    const std::wstring name = m_text.substr(f + 1, h - f - 1);
-    for (const auto& outer : active) {
-      if (outer.name == name) return false;
-    }
-    const std::wstring replacement = ReplacementFor(name);
+    refused = std::any_of(active.begin(), active.end(), [&name](const auto& outer) { return outer.name == name; });
+    if (refused) break;
+    const std::wstring replacement = ReplacementFor(text, name);
     const std::size_t removed = h - f + 1;
-    if (++replacements > kMaxPlaceholderReplacements || m_text.size() - removed + replacement.size() > maxLength) {
-      return false;
-    }
-    m_text.replace(f, removed, replacement);
+    refused = ++replacements > kMaxPlaceholderReplacements || text.Size() - removed + replacement.size() > maxLength;
+    if (refused) break;
+    text.Replace(removed, replacement);
     for (auto& outer : active) outer.end = outer.end - removed + replacement.size();
     active.push_back({name, f + replacement.size()});
-    f = m_text.find(L'$', f);
   }
-  return true;
+  m_text = text.Take();
+  return !refused;
 }
 
-std::wstring CSetupDescription::ReplacementFor(const std::wstring& name) const {
+std::wstring CSetupDescription::ReplacementFor(CExpandingText& text, const std::wstring& name) const {
   if (auto folder = FolderPlaceholder(name)) return std::move(*folder);
-  return GetValue(name);
+  std::wstring item;
+  if (!text.FirstItem(name, item)) ReportMissingTag(name);
+  return item;
 }

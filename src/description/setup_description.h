@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "description/eif_decrypt.h"
+
+class CExpandingText;
 
 // Expansion stops (and Load fails) beyond these, so that placeholders that multiply each other
 // cannot hang the run or exhaust memory. Real descriptions use a few dozen placeholders and
@@ -54,8 +59,14 @@ class CSetupDescription {
  private:
   void StripComments();
   bool ExpandPlaceholders();
-  std::wstring ReplacementFor(const std::wstring& name) const;
+  std::wstring ReplacementFor(CExpandingText& text, const std::wstring& name) const;
   void ReportMissingTag(const std::wstring& name) const;
+  // A tag's header position and the (start, length) of each item of its trimmed value.
+  struct CTagLookup {
+    std::ptrdiff_t position;
+    std::vector<std::pair<std::size_t, std::size_t>> items;
+  };
+  const CTagLookup& Lookup(const std::wstring& name) const;
 
   std::wstring m_text;
   std::int32_t m_fileCursor = 0;
@@ -63,11 +74,15 @@ class CSetupDescription {
   std::string m_key;
   std::wstring m_signature;
   MissingTagHandler m_onMissingTag;
+  // Lookups of the loaded text by upper-cased name, so that walking a list of n entries reads
+  // the text once, not n times; emptied whenever the text changes.
+  mutable std::unordered_map<std::wstring, CTagLookup> m_lookups;
 };
 
 // True when name ends in ".ini" exactly (case-sensitive): such a file is read unencrypted.
 bool IsPlainDescriptionName(const std::wstring& name);
 
-// The text of a read or decrypted description: FF FE starts UTF-16LE text up to its first
-// zero code unit; anything else is 8-bit text up to its first zero byte.
-std::wstring DecodeDescriptionBytes(const ByteBuffer& buffer);
+// The text of a read or decrypted description whose content is the first length bytes of
+// buffer: FF FE starts UTF-16LE text up to its first zero code unit (an odd last byte is no
+// code unit); anything else is 8-bit text up to its first zero byte.
+std::wstring DecodeDescriptionBytes(const ByteBuffer& buffer, std::size_t length);

@@ -1,6 +1,7 @@
 // Lookups on the tagged text of a setup description (see tag_parser.h and setup_description.h).
 #include "description/tag_parser.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "description/setup_description.h"
@@ -27,9 +28,12 @@ std::wstring TrimDescriptionSpace(std::wstring_view text) {
 
 std::ptrdiff_t FindTagIn(const std::wstring& text, const std::wstring& name) {
   const std::wstring header = AsciiUpper(L"[" + name + L"]");
-  const auto at = AsciiUpper(text).find(header);
-  if (at == std::wstring::npos) return kTagNotFound;
-  return static_cast<std::ptrdiff_t>(at + header.size());
+  // Compared in place: a copy of the text per lookup made long descriptions slow to read.
+  const auto at = std::search(text.begin(), text.end(), header.begin(), header.end(), [](wchar_t c, wchar_t upper) {
+    return (c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c) == upper;
+  });
+  if (at == text.end()) return kTagNotFound;
+  return static_cast<std::ptrdiff_t>(at - text.begin()) + static_cast<std::ptrdiff_t>(header.size());
 }
 
 bool GetTagValueIn(const std::wstring& text, const std::wstring& name, std::wstring& value) {
@@ -57,15 +61,40 @@ std::wstring GetItemOfValue(const std::wstring& value, int index) {
   return end > start ? value.substr(start, end - start) : std::wstring();
 }
 
-std::ptrdiff_t CSetupDescription::FindTag(const std::wstring& name) const { return FindTagIn(m_text, name); }
+const CSetupDescription::CTagLookup& CSetupDescription::Lookup(const std::wstring& name) const {
+  const std::wstring key = AsciiUpper(name);
+  if (const auto known = m_lookups.find(key); known != m_lookups.end()) return known->second;
+  CTagLookup lookup{FindTagIn(m_text, name), {}};
+  if (lookup.position != kTagNotFound) {
+    const auto behind = static_cast<std::size_t>(lookup.position);
+    auto end = m_text.find(L'[', behind);
+    if (end == std::wstring::npos) end = m_text.size();
+    std::size_t start = behind;
+    while (start < end && IsDescriptionSpace(m_text[start])) ++start;
+    while (end > start && IsDescriptionSpace(m_text[end - 1])) --end;
+    for (std::size_t item = start;;) {
+      const auto lineFeed = std::find(m_text.begin() + static_cast<std::ptrdiff_t>(item),
+                                      m_text.begin() + static_cast<std::ptrdiff_t>(end), L'\n');
+      const auto itemEnd = static_cast<std::size_t>(lineFeed - m_text.begin());
+      lookup.items.emplace_back(item, itemEnd - item);
+      if (itemEnd == end) break;
+      item = itemEnd + 1;
+    }
+  }
+  return m_lookups.emplace(key, std::move(lookup)).first->second;
+}
+
+std::ptrdiff_t CSetupDescription::FindTag(const std::wstring& name) const { return Lookup(name).position; }
 
 std::wstring CSetupDescription::GetItem(const std::wstring& name, int index) const {
-  std::wstring value;
-  if (!GetTagValueIn(m_text, name, value)) {
+  const CTagLookup& lookup = Lookup(name);
+  if (lookup.position == kTagNotFound) {
     ReportMissingTag(name);
     return {};
   }
-  return GetItemOfValue(value, index);
+  if (index < 0 || static_cast<std::size_t>(index) >= lookup.items.size()) return {};
+  const auto [start, length] = lookup.items[static_cast<std::size_t>(index)];
+  return m_text.substr(start, length);
 }
 
 std::wstring CSetupDescription::GetValue(const std::wstring& name) const { return GetItem(name, 0); }

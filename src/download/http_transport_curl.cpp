@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -138,24 +137,28 @@ std::size_t CCurlResponse::OnHeader(char* data, std::size_t, std::size_t size, v
   return size;
 }
 
+// Only libcurl parses status lines: a header line that merely looks like one ("http/1.1: 200")
+// must not pass for a new response.
 void CCurlResponse::HeaderLine(const char* line, std::size_t size) {
-  if (StartsWithNoCase(line, size, "http/")) {
-    // A new response begins (after a redirect or an interim 1xx): forget the last one's.
-    const char* space = static_cast<const char*>(std::memchr(line, ' ', size));
-    m_status = space != nullptr ? std::atoi(space + 1) : 0;
-    m_hasLocation = false;
-    m_declaredLength = 0;
-  } else if (StartsWithNoCase(line, size, "content-length:")) {
+  if (StartsWithNoCase(line, size, "content-length:")) {
     const std::size_t skip = std::strlen("content-length:");
     m_declaredLength = ParseDeclaredLength(std::string(line + skip, size - skip));
   } else if (StartsWithNoCase(line, size, "location:")) {
     m_hasLocation = true;
-  } else if (size <= 2 && (line[0] == '\r' || line[0] == '\n')) {
+  } else if (size >= 1 && size <= 2 && (line[0] == '\r' || line[0] == '\n')) {
     // The blank line ends a header block; it is the final response unless libcurl goes on
     // to another one (an interim response, or a redirect it follows).
+    long status = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+    m_status = static_cast<int>(status);
     const bool interim = m_status >= 100 && m_status < 200;
     const bool followed = m_status >= 300 && m_status < 400 && m_hasLocation;
-    if (!interim && !followed) m_headersDone = true;
+    if (!interim && !followed) {
+      m_headersDone = true;
+      return;
+    }
+    m_hasLocation = false;
+    m_declaredLength = 0;
   }
 }
 

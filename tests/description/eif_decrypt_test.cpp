@@ -141,6 +141,18 @@ TEST_F(EifDecryptTest, RefusesHugeFilesBeforeReadingThem) {
   std::size_t size = 0;
   DecryptEifFile(m_path, buffer, size, GetBuiltInDescriptionKey(), GetBuiltInEifSignature());
   EXPECT_FALSE(buffer);
+  // The limit itself, 16 MiB, on the plain reading that shares it: that much is read, one
+  // byte more is not. Each file only grows: shrinking one fails under wine.
+  const std::wstring limit = m_path + L".limit.ini";
+  const std::wstring above = m_path + L".above.ini";
+  WriteFileBytes(limit, "");
+  WriteFileBytes(above, "");
+  std::filesystem::resize_file(std::filesystem::path(limit), 16u << 20);
+  std::filesystem::resize_file(std::filesystem::path(above), (16u << 20) + 1);
+  ReadPlainFile(limit, buffer, size);
+  EXPECT_EQ(size, (16u << 20) + 1);
+  ReadPlainFile(above, buffer, size);
+  EXPECT_FALSE(buffer);
 }
 
 // Catches a missing file being reported as anything but no buffer.

@@ -62,6 +62,10 @@ TEST_F(SetupDescriptionTest, DecodesUtf16WithMarkAndEightBitText) {
   ASSERT_TRUE(LoadPlain(Utf16File(u"[A]\u00E9\U0001F600[End]End") + std::string("\0\0[B]x", 6)));
   EXPECT_EQ(m_description.GetValue(L"A"), L"\u00E9\U0001F600");
   EXPECT_EQ(m_description.Text().find(L"[B]"), std::wstring::npos);
+  // An odd last byte is no code unit: the zero byte behind it must not complete one ("EndA").
+  ASSERT_TRUE(LoadPlain(Utf16File(u"[A]x[End]End") + "A"));
+  WriteFileBytes(m_temp / L"odd.eif", MakeEif(Utf16File(u"[End]End") + "A"));
+  EXPECT_TRUE(m_description.Load(L"odd.eif"));
   ASSERT_TRUE(LoadPlain("[A]plain\r\n[End]End\r\n"));
   EXPECT_EQ(m_description.GetValue(L"A"), L"plain");
 }
@@ -132,10 +136,13 @@ TEST_F(SetupDescriptionTest, ApplicationPathLosesItsTrailingSeparator) {
   EXPECT_EQ(m_description.GetValue(L"A"), folder.substr(0, folder.size() - 1) + L"|");
 }
 
-// Catches placeholders inside an inserted value not being expanded in turn.
+// Catches placeholders inside an inserted value not being expanded in turn, or the values of
+// two headers that begin at the same "[" ([a] and [a]]) being taken for one.
 TEST_F(SetupDescriptionTest, ExpandsChainedPlaceholders) {
   ASSERT_TRUE(LoadPlain("[A]$X$\r\n[X]$Temp Folder$\r\n[End]End"));
   EXPECT_EQ(m_description.GetValue(L"A"), GetTempFolder());
+  ASSERT_TRUE(LoadPlain("[a]]v[B]$a$,$a]$[End]End"));
+  EXPECT_EQ(m_description.GetValue(L"B"), L"]v,v");
 }
 
 // Catches an unpaired "$" hanging the expansion, or "$" signs being paired other than left to

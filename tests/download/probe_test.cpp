@@ -55,6 +55,16 @@ INSTANTIATE_TEST_SUITE_P(
         // The caller rejects such a page by its size.
         CProbeCase{"ErrorPageWithStatus200", [](CLoopbackServer& s) { s.Serve("/f", Page(200, "OK")); }, 300},
         CProbeCase{"ErrorPageWithStatus404", [](CLoopbackServer& s) { s.Serve("/f", Page(404, "Not Found")); }, 0},
+        // 400 is the first error status.
+        CProbeCase{"ErrorPageWithStatus400", [](CLoopbackServer& s) { s.Serve("/f", Page(400, "Bad Request")); }, 0},
+        // Only the status line gives the status: a header that looks like one does not.
+        CProbeCase{"HeaderLikeAStatusLine",
+                   [](CLoopbackServer& s) {
+                     CServedResponse r = Page(404, "Not Found");
+                     r.extraHeaders = "http/1.1: 200\r\n";
+                     s.Serve("/f", r);
+                   },
+                   0},
         CProbeCase{"LargeServerError",
                    [](CLoopbackServer& s) {
                      CServedResponse r = Page(503, "Service Unavailable");

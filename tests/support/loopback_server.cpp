@@ -158,7 +158,7 @@ void CLoopbackServer::Answer(SocketHandle client) {
 
 std::uint64_t CLoopbackServer::SendResponse(SocketHandle client, const CServedResponse& response) {
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
-  head += "Connection: close\r\n";
+  head += "Connection: close\r\n" + response.extraHeaders;
   if (response.declaredLength) head += "Content-Length: " + std::to_string(*response.declaredLength) + "\r\n";
   if (response.chunked) head += "Transfer-Encoding: chunked\r\n";
   if (!response.location.empty()) head += "Location: " + response.location + "\r\n";

@@ -30,6 +30,8 @@ struct CServedResponse {
   int stallMs = 0;
   // A Location header, for redirects.
   std::string location;
+  // Raw header lines sent as they are, each ending in CR LF, right behind the status line.
+  std::string extraHeaders;
 
   std::uint64_t BodySize() const { return generatedBytes != 0 ? generatedBytes : body.size(); }
 };

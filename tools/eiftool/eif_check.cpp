@@ -176,7 +176,7 @@ std::optional<std::wstring> ReadRawText(CCheck& check, const std::wstring& path,
                         : L"the file is missing, empty, or does not decrypt with this key and signature");
     return std::nullopt;
   }
-  return DecodeDescriptionBytes(*buffer);
+  return DecodeDescriptionBytes(*buffer, plain ? size - 1 : size);
 }
 
 }  // namespace
