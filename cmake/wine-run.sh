@@ -6,6 +6,8 @@ export WINEDEBUG=${WEBSETUP_WINEDEBUG:--all}  # the end-to-end tests read messag
 export WINEPREFIX=${WEBSETUP_WINEPREFIX:-${HOME:-/root}/.cache/websetup/wineprefix}
 # No .NET or HTML engine installers: they would ask for downloads on the first start.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# --prefix names the prefix, so that a test can map its drive letters without asking wine.
+[ "${1:-}" = --prefix ] && { echo "$WINEPREFIX"; exit 0; }
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
 mkdir -p "$(dirname "$WINEPREFIX")"

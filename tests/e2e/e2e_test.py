@@ -426,8 +426,10 @@ class WinePlatform:
 
     def _wine(self, *cmd):
         env = {**os.environ, "WEBSETUP_WINEDEBUG": "-all"}
-        return subprocess.run([self.wine_run, *cmd], env=env, capture_output=True, text=True,
-                              timeout=120, check=True).stdout.strip()
+        done = subprocess.run([self.wine_run, *cmd], env=env, capture_output=True, text=True, timeout=120)
+        if done.returncode != 0:
+            raise SystemExit(f"wine {' '.join(cmd)} failed with {done.returncode}:\n{done.stdout}{done.stderr}")
+        return done.stdout.strip()
 
     def start(self, scratch):
         for tool in ("Xvfb", "xdotool"):
@@ -446,7 +448,15 @@ class WinePlatform:
         self.display = ":" + number
         # GetTempPathW under wine follows the prefix's registry, not the Unix environment.
         self.native_temp = self._wine("cmd", "/c", "echo %TEMP%").splitlines()[-1].strip().rstrip("\\")
-        self.temp = self._wine("winepath", "-u", self.native_temp).splitlines()[-1].strip().rstrip("/")
+        # Drive C: is a link in the prefix; mapping it here needs no second wine start.
+        drive = re.match(r"^([A-Za-z]):(\\.*)$", self.native_temp)
+        if drive is None:
+            raise SystemExit(f"wine names its temp folder {self.native_temp!r}, not a drive path")
+        prefix = self._wine("--prefix")
+        self.temp = os.path.realpath(os.path.join(prefix, "dosdevices", drive[1].lower() + ":")) + \
+            drive[2].replace("\\", "/")
+        if not os.path.isdir(self.temp):
+            raise SystemExit(f"wine's temp folder {self.native_temp} is not at {self.temp}")
         self.dismisser = threading.Thread(target=self._dismiss_boxes, daemon=True)
         self.dismisser.start()
 
