@@ -54,3 +54,17 @@ function(websetup_add_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT 600 ENVIRONMENT "WINEDEBUG=-all")
   endif()
 endfunction()
+
+# websetup_add_resources(<target>): compiles Setup's Windows resources (icon group, splash
+# picture and window template, manifest, version) into <target>; nothing elsewhere.
+function(websetup_add_resources target)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(rc ${PROJECT_SOURCE_DIR}/res/setup.rc)
+  target_sources(${target} PRIVATE ${rc})
+  # windres reads the files the script names itself, unseen by the build's dependency scan.
+  set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/splash.bmp;${PROJECT_SOURCE_DIR}/res/setup.ico;${PROJECT_SOURCE_DIR}/res/setup.manifest"
+    COMPILE_DEFINITIONS "WEBSETUP_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};WEBSETUP_VERSION_MINOR=${PROJECT_VERSION_MINOR};WEBSETUP_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
+endfunction()
