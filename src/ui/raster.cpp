@@ -26,7 +26,8 @@ struct CBmpLayout {
 };
 
 // The checked geometry of a 24-bit BI_RGB file; every size in 64 bits, so no field value can
-// wrap a sum.
+// wrap a sum. Fields: bfOffBits at 10 of the file header; biSize at 0 of the info header,
+// biWidth 4, biHeight 8, biPlanes 12, biBitCount 14, biCompression 16.
 std::optional<CBmpLayout> ReadLayout(const std::uint8_t* data, std::size_t size) {
   if (data == nullptr || size < kFileHeaderBytes + kInfoHeaderBytes) return std::nullopt;
   if (data[0] != 'B' || data[1] != 'M') return std::nullopt;
