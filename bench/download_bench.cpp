@@ -1,34 +1,47 @@
 // Download benchmark: our worker (1 KB chunks, a progress message each) and curl fetch the same
-// generated files from a loopback server; prints MB/s and peak RSS, last line "ratio R".
+// generated files from a loopback server; prints MB/s and peak RSS, last line "ratio R" (the
+// median at 256 MB).
+//   download_bench [--splash] [--repeat N]
+// --splash sends the progress to the real splash window (a display is needed), as a run does.
+// Each size runs N times, ours and curl taking turns to go first, so that neither always
+// pays for the page cache the other has filled.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "download/downloader.h"
 #include "support/loopback_server.h"
 #include "system/file.h"
 #include "system/text.h"
+#include "ui/splash_dlg.h"
 
 namespace {
 constexpr std::uint64_t kMiB = 1024 * 1024;
 // The size whose speeds give the ratio: large enough to dwarf start-up costs.
 constexpr std::uint64_t kRatioSize = 256 * kMiB;
 
+// Counts what reaches the progress window; forwards it to the splash window when there is one.
 class CCountingWindow final : public CWnd {
  public:
-  LRESULT_T OnMessage(unsigned message, WPARAM_T wParam, LPARAM_T) override {
+  explicit CCountingWindow(CWnd* forwardTo) : m_forwardTo(forwardTo) {}
+  LRESULT_T OnMessage(unsigned message, WPARAM_T wParam, LPARAM_T lParam) override {
     if (message == WM_DOWNLOAD_PROGRESS) {
       ++m_messages;
       m_bytes += wParam;
     }
-    return 0;
+    return m_forwardTo != nullptr ? SendWindowMessage(m_forwardTo, message, wParam, lParam) : 0;
   }
+  CWnd* m_forwardTo;
   std::uint64_t m_messages = 0;
   std::uint64_t m_bytes = 0;
 };
@@ -82,11 +95,55 @@ CRun RunCurl(const std::string& url, const std::string& path, std::uint64_t size
 double MegabytesPerSecond(std::uint64_t size, const CRun& run) {
   return run.seconds > 0 ? static_cast<double>(size) / kMiB / run.seconds : 0;
 }
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+struct COptions {
+  bool splash = false;
+  int repeat = 1;
+};
+
+COptions ParseOptions(int argc, char** argv) {
+  COptions options;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--splash") == 0) {
+      options.splash = true;
+    } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
+      options.repeat = std::max(1, std::atoi(argv[++i]));
+    }
+  }
+  return options;
+}
+
+void PrintRun(std::uint64_t size, int round, const CRun& ours, const CRun& curl, const CCountingWindow& window) {
+  std::printf(
+      "%5llu MB #%d  ours %8.1f MB/s  peak RSS %6.1f MB  %llu messages%s   curl %8.1f MB/s  peak RSS %6.1f MB%s\n",
+      static_cast<unsigned long long>(size / kMiB), round, MegabytesPerSecond(size, ours), ours.peakRssKb / 1024.0,
+      static_cast<unsigned long long>(window.m_messages), ours.ok ? "" : " FAILED", MegabytesPerSecond(size, curl),
+      curl.peakRssKb / 1024.0, curl.ok ? "" : " FAILED");
+  std::fflush(stdout);
+}
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const COptions options = ParseOptions(argc, argv);
   unsetenv("http_proxy");
   unsetenv("HTTP_PROXY");
+  std::unique_ptr<CSplashDlg> splash;
+  if (options.splash) {
+    splash = std::make_unique<CSplashDlg>();
+    if (!splash->Create()) {
+      std::fprintf(stderr, "no splash window: no display\n");
+      return 1;
+    }
+    splash->SetTopmost(true);
+    splash->RedrawNow();
+  }
   CLoopbackServer server;
   if (!server.IsListening()) {
     std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
@@ -102,16 +159,27 @@ int main() {
     response.generatedBytes = size;
     response.declaredLength = size;
     server.Serve(path, response);
-    CCountingWindow window;
-    const CRun ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window);
-    const CRun curl = RunCurl(server.Origin() + path, (folder / "curl.bin").string(), size);
-    std::printf(
-        "%5llu MB  ours %8.1f MB/s  peak RSS %6.1f MB  %llu messages%s   curl %8.1f MB/s  peak RSS %6.1f MB%s\n",
-        static_cast<unsigned long long>(size / kMiB), MegabytesPerSecond(size, ours), ours.peakRssKb / 1024.0,
-        static_cast<unsigned long long>(window.m_messages), ours.ok ? "" : " FAILED", MegabytesPerSecond(size, curl),
-        curl.peakRssKb / 1024.0, curl.ok ? "" : " FAILED");
-    std::fflush(stdout);
-    if (size == kRatioSize && curl.seconds > 0) ratio = MegabytesPerSecond(size, ours) / MegabytesPerSecond(size, curl);
+    std::vector<double> ratios;
+    for (int round = 1; round <= options.repeat; ++round) {
+      if (splash) {
+        splash->SetProgressTotal(static_cast<std::int64_t>(size));
+        splash->m_progress.SetPos(0);
+      }
+      CCountingWindow window(splash.get());
+      CRun ours, curl;
+      if (round % 2 == 1) {
+        ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window);
+        curl = RunCurl(server.Origin() + path, (folder / "curl.bin").string(), size);
+      } else {
+        curl = RunCurl(server.Origin() + path, (folder / "curl.bin").string(), size);
+        ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window);
+      }
+      PrintRun(size, round, ours, curl, window);
+      if (ours.seconds > 0 && curl.seconds > 0) ratios.push_back(curl.seconds / ours.seconds);
+    }
+    std::printf("%5llu MB  median ratio to curl %.2f over %zu runs\n", static_cast<unsigned long long>(size / kMiB),
+                Median(ratios), ratios.size());
+    if (size == kRatioSize) ratio = Median(ratios);
   }
   server.Stop();
   std::filesystem::remove_all(folder);

@@ -1,7 +1,7 @@
 # Shared compile settings and the helper that picks a seam's platform file.
 
 add_library(websetup_options INTERFACE)
-target_include_directories(websetup_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(websetup_options INTERFACE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/res)
 target_compile_options(websetup_options INTERFACE -Wall -Wextra)
 if(WEBSETUP_WERROR)
   target_compile_options(websetup_options INTERFACE -Werror)

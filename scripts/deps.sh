@@ -12,9 +12,12 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libcrypto++-dev openssl curl libcurl4-openssl-dev
   python3 nginx
+  libgtk-3-dev fonts-dejavu-core
 )
 if [ $native = 0 ]; then
-  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xdotool dpkg-dev clang libclang-rt-14-dev)
+  # Xvfb, xdotool, xwd (x11-apps) and xprop (x11-utils) for the window and screenshot tests.
+  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xdotool x11-apps x11-utils dpkg-dev clang
+             libclang-rt-14-dev)
 fi
 
 missing=()

@@ -111,7 +111,8 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
     // such an entry fails as its download would.
     const bool safe = IsPlainFileName(local);
     const std::wstring destination = JoinPath(setupTempFolder, local);
-    const bool ok = safe && m_downloader.DownloadFile(kScheme + downloadSite + remote, destination, progressWindow);
+    const bool ok = safe && m_downloader.DownloadFile(kScheme + downloadSite + remote, destination,
+                                                           progressWindow != nullptr ? &progressWindow->Window() : nullptr);
     // A failed transfer over an earlier copy of the file keeps that copy, which will do.
     if (!ok && !(safe && FileExists(destination))) {
       ShowRunMessage(L"Error: Failed to download " + local);

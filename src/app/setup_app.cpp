@@ -20,15 +20,27 @@ CSetupApp::CSetupApp(CDownloadHosts hosts, IClock& clock, IHttpTransport& transp
 CSetupApp::~CSetupApp() = default;
 
 bool CSetupApp::InitInstance() {
-  m_progressWindow = CreateRunProgressWindow(m_clock);
+  ShowProgressWindow();
   RunSetup(WorkOutRunNames());
   return false;
 }
 
+void CSetupApp::ShowProgressWindow() {
+  if (m_splash.Create()) {
+    // Above every other window, and painted at once: no message loop will ever paint it.
+    m_splash.SetTopmost(true);
+    m_splash.RedrawNow();
+    m_progressWindow = &m_splash;
+    return;
+  }
+  m_fallbackProgress = CreateFallbackProgressWindow(m_clock);
+  m_progressWindow = m_fallbackProgress.get();
+}
+
 void CSetupApp::RunSetup(const CRunNames& names) {
   std::wstring downloadSite;
-  if (!RetrieveInitialSetup(names.setupName, names.setupTempFolder, m_progressWindow.get(), downloadSite)) {
-    DestroyProgressWindow();
+  if (!RetrieveInitialSetup(names.setupName, names.setupTempFolder, m_progressWindow, downloadSite)) {
+    CloseProgressWindow(true);
     CleanUp(names.setupTempFolder);
     return;
   }
@@ -61,10 +73,10 @@ bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::ws
   ProcessHandle process = kNoProcess;
   if (IsPlainFileName(programToRun)) {
     const std::wstring program = setupTempFolder + kPathSeparatorText + programToRun;
-    process = StartProgram(program, setupTempFolder,
-                           m_progressWindow != nullptr ? m_progressWindow->m_nativeHandle : nullptr);
+    CWnd* owner = ProgressWindowHandle();
+    process = StartProgram(program, setupTempFolder, owner != nullptr ? owner->m_nativeHandle : nullptr);
   }
-  DestroyProgressWindow();
+  CloseProgressWindow(false);
   if (process == kNoProcess) {
     ShowRunMessage(L"Error: Failed to start the final setup.");
     return false;
@@ -85,6 +97,15 @@ void CSetupApp::SetOnlineCheckForTesting(std::function<bool()> isOnline) {
   m_downloader.SetOnlineCheckForTesting(std::move(isOnline));
 }
 
-void CSetupApp::DestroyProgressWindow() { m_progressWindow.reset(); }
+void CSetupApp::CloseProgressWindow(bool leaveTopmostBand) {
+  if (leaveTopmostBand) m_splash.SetTopmost(false);
+  m_splash.DestroyWindow();
+  m_fallbackProgress.reset();
+  m_progressWindow = nullptr;
+}
 
-void CSetupApp::ShowRunMessage(const std::wstring& text) { ShowMessageBox(m_progressWindow.get(), text, AppName()); }
+CWnd* CSetupApp::ProgressWindowHandle() const {
+  return m_progressWindow != nullptr ? &m_progressWindow->Window() : nullptr;
+}
+
+void CSetupApp::ShowRunMessage(const std::wstring& text) { ShowMessageBox(ProgressWindowHandle(), text, AppName()); }

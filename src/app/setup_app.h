@@ -13,6 +13,7 @@
 #include "framework/framework.h"
 #include "system/clock.h"
 #include "ui/progress_window.h"
+#include "ui/splash_dlg.h"
 
 // The values worked out at the start of a run.
 struct CRunNames {
@@ -71,9 +72,13 @@ class CSetupApp : public CWinApp {
   void SetOnlineCheckForTesting(std::function<bool()> isOnline);
 
   // Members in this order: the window, the description, the download object.
-  std::unique_ptr<CProgressWindow> m_progressWindow;
+  CSplashDlg m_splash;
   CSetupDescription m_description;
   CDownloader m_downloader;
+  // Where the splash window cannot be made: the terminal's progress bar, or nothing.
+  std::unique_ptr<CProgressWindow> m_fallbackProgress;
+  // Whichever of the two shows the run's progress; null once it is closed.
+  CProgressWindow* m_progressWindow = nullptr;
 
  private:
   bool RetrieveDescription(const std::wstring& setupName, const std::wstring& setupTempFolder);
@@ -81,7 +86,10 @@ class CSetupApp : public CWinApp {
   bool DownloadListedFiles(const std::wstring& setupTempFolder, CProgressWindow* progressWindow,
                            std::wstring& downloadSite);
   void CopyProgramFolderTo(const std::wstring& setupTempFolder);
-  void DestroyProgressWindow();
+  void ShowProgressWindow();
+  // Closes the progress window; a splash window first leaves the topmost band when asked.
+  void CloseProgressWindow(bool leaveTopmostBand);
+  CWnd* ProgressWindowHandle() const;
   void ShowRunMessage(const std::wstring& text);
 
   CDownloadHosts m_hosts;

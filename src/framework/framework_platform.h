@@ -5,3 +5,7 @@
 
 // Shows a real message box (or its terminal equivalent) and returns when it is closed.
 void ShowPlatformMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption);
+
+// On a Linux display: a GTK modal box with the warning icon, one OK button and caption as
+// its title. False, showing nothing, where GTK cannot start (no display).
+bool ShowGtkMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption);

@@ -1,5 +1,5 @@
-// Linux side of the framework: messages are delivered by a direct call; without a display a
-// message box is one line "caption: text" on stderr.
+// Linux side of the framework: messages are delivered by a direct call; a message box is a GTK
+// box on a display, and without one a line "caption: text" on stderr.
 #include <cstdio>
 
 #include "framework/framework_platform.h"
@@ -10,7 +10,8 @@ LRESULT_T SendWindowMessage(WindowHandle window, unsigned message, WPARAM_T wPar
   return window->OnMessage(message, wParam, lParam);
 }
 
-void ShowPlatformMessageBox(WindowHandle, const std::wstring& text, const std::wstring& caption) {
+void ShowPlatformMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
+  if (ShowGtkMessageBox(owner, text, caption)) return;
   std::string line = ToUtf8(caption) + ": " + ToUtf8(text) + "\n";
   if (IsTerminalLineOpen()) {
     line.insert(0, "\n");

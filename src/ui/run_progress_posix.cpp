@@ -4,6 +4,6 @@
 
 #include "ui/terminal_progress.h"
 
-std::unique_ptr<CProgressWindow> CreateRunProgressWindow(IClock& clock) {
+std::unique_ptr<CProgressWindow> CreateFallbackProgressWindow(IClock& clock) {
   return std::make_unique<CTerminalProgress>(stderr, ::isatty(STDERR_FILENO) == 1, clock);
 }

@@ -1,5 +1,5 @@
-// The run's progress window on Windows: a GUI program has no terminal, and its own window
-// arrives with the splash; until then the run shows no progress.
+// Windows has nothing to fall back to when the splash window cannot be made: a GUI program
+// has no terminal, so the run goes on without progress.
 #include "ui/progress_window.h"
 
-std::unique_ptr<CProgressWindow> CreateRunProgressWindow(IClock&) { return nullptr; }
+std::unique_ptr<CProgressWindow> CreateFallbackProgressWindow(IClock&) { return nullptr; }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "system/clock.h"
-#include "ui/progress_bar_model.h"
+#include "framework/progress_bar_model.h"
 #include "ui/progress_window.h"
 
 // Least time between two redraws of the bar, so that a large file (a message per kilobyte)
@@ -16,13 +16,14 @@ inline constexpr std::uint32_t kTerminalRedrawMs = 100;
 // Width of the bar itself in characters.
 inline constexpr int kTerminalBarWidth = 30;
 
-class CTerminalProgress final : public CProgressWindow {
+class CTerminalProgress final : public CWnd, public CProgressWindow {
  public:
   CTerminalProgress(std::FILE* out, bool redrawInPlace, IClock& clock);
   // Ends an open bar line, so that what follows on the terminal starts on a line of its own.
   ~CTerminalProgress() override;
 
   void SetProgressTotal(std::int64_t total) override;
+  CWnd& Window() override { return *this; }
   LRESULT_T OnMessage(unsigned message, WPARAM_T wParam, LPARAM_T lParam) override;
 
   const CProgressBarModel& Bar() const { return m_bar; }

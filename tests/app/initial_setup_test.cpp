@@ -35,9 +35,10 @@ std::string FilesTags(const std::string& sites, const std::string& files) {
 }
 
 // Records what the run tells its progress window.
-class CTotalRecorder final : public CProgressWindow {
+class CTotalRecorder final : public CWnd, public CProgressWindow {
  public:
   void SetProgressTotal(std::int64_t total) override { m_totals.push_back(total); }
+  CWnd& Window() override { return *this; }
   LRESULT_T OnMessage(unsigned message, WPARAM_T wParam, LPARAM_T) override {
     if (message == WM_DOWNLOAD_PROGRESS) m_bytes += static_cast<std::int64_t>(wParam);
     return 0;

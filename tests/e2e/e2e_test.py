@@ -21,7 +21,6 @@ import datetime
 import os
 import random
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -32,6 +31,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import webhost  # noqa: E402
+import xdisplay  # noqa: E402
 
 PROJECTS_FOLDER = "Orvel's Projects"
 USER_INFO_NAME = "UserInfo.txt"
@@ -415,7 +415,7 @@ class WinePlatform:
         if (args.primary, args.secondary) != (self.hosts["p"], self.hosts["s"]):
             raise SystemExit(f"Setup.exe was built for {args.primary} and {args.secondary}, not port base {base}")
         self.wine_run = args.wine_run
-        self.xvfb = None
+        self.x = None
         self.dismisser = None
         self.stop_event = threading.Event()
         self.dismissed = set()  # captions of the boxes pressed
@@ -432,20 +432,11 @@ class WinePlatform:
         return done.stdout.strip()
 
     def start(self, scratch):
-        for tool in ("Xvfb", "xdotool"):
-            if not shutil.which(tool):
-                raise SystemExit(f"{tool} is not installed (scripts/deps.sh installs it)")
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
-                                      "1024x768x24"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL, start_new_session=True)
-        os.close(write_end)
-        ready, _, _ = select.select([read_end], [], [], 30)
-        number = os.read(read_end, 64).decode().strip() if ready else ""
-        os.close(read_end)
-        if not number:
-            raise SystemExit("Xvfb did not start")
-        self.display = ":" + number
+        try:
+            self.x = xdisplay.XDisplay()
+        except xdisplay.XDisplayError as e:
+            raise SystemExit(str(e))
+        self.display = self.x.name
         # GetTempPathW under wine follows the prefix's registry, not the Unix environment.
         self.native_temp = self._wine("cmd", "/c", "echo %TEMP%").splitlines()[-1].strip().rstrip("\\")
         # Drive C: is a link in the prefix; mapping it here needs no second wine start.
@@ -464,28 +455,16 @@ class WinePlatform:
         self.stop_event.set()
         if self.dismisser is not None:
             self.dismisser.join(timeout=10)
-        if self.xvfb is not None:
-            self.xvfb.terminate()
-            try:
-                self.xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait()
-
-    def _xdotool(self, *args):
-        try:
-            return subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.display},
-                                  capture_output=True, text=True, timeout=10).stdout.split("\n")
-        except subprocess.TimeoutExpired:
-            return []
+        if self.x is not None:
+            self.x.stop()
 
     def _dismiss_boxes(self):
         """Presses OK in every message box of the runs: captions Setup_<case>_ and Ini Parser."""
         # A box may need more than one press; X may reuse a closed box's window id for the next.
         while not self.stop_event.wait(self.DISMISS_POLL_S):
-            for wid in filter(None, self._xdotool("search", "--onlyvisible", "--name", "^(Setup_.*_|Ini Parser)$")):
-                self.dismissed.add(self._xdotool("getwindowname", wid)[0])
-                self._xdotool("key", "--window", wid, "Return")
+            for wid in self.x.find_windows("^(Setup_.*_|Ini Parser)$"):
+                self.dismissed.update(self.x.xdotool("getwindowname", wid)[:1])
+                self.x.press_return(wid)
 
     @staticmethod
     def native(path):

@@ -1,5 +1,5 @@
 // The progress bar's arithmetic (see progress_bar_model.h).
-#include "ui/progress_bar_model.h"
+#include "framework/progress_bar_model.h"
 
 #include <algorithm>
 

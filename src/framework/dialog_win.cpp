@@ -1,0 +1,139 @@
+// The dialog stand-ins over Win32: a modeless dialog from the program's dialog resource, the
+// common progress control, BeginPaint/EndPaint, and the foreground request.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "framework/dialog_platform.h"
+
+static_assert(kWmPaint == WM_PAINT);
+
+struct CDialogPlatform {
+  HWND window = nullptr;
+};
+
+namespace {
+HWND WindowOf(const CDialog& dialog) { return dialog.m_platform->window; }
+
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* dialog = reinterpret_cast<CDialog*>(lParam);
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
+    dialog->m_platform = new CDialogPlatform{window};
+    dialog->m_nativeHandle = window;
+    return dialog->OnInitDialog() ? TRUE : FALSE;
+  }
+  auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+  if (dialog == nullptr) return FALSE;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, DWLP_USER, 0);
+    delete dialog->m_platform;
+    dialog->m_platform = nullptr;
+    dialog->m_nativeHandle = nullptr;
+    return FALSE;
+  }
+  const std::optional<LRESULT_T> result = dialog->OnDialogMessage(message, wParam, lParam);
+  if (!result) return FALSE;
+  SetWindowLongPtrW(window, DWLP_MSGRESULT, static_cast<LONG_PTR>(*result));
+  return TRUE;
+}
+
+HWND ControlWindow(const CProgressCtrl& control) { return static_cast<HWND>(control.m_nativeHandle); }
+}  // namespace
+
+bool PlatformCreateDialog(CDialog& dialog) {
+  // The progress control's window class exists only once the common controls are initialised.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  HWND parent = dialog.Parent() != nullptr ? static_cast<HWND>(dialog.Parent()->m_nativeHandle) : nullptr;
+  HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialog.TemplateId()), parent,
+                                   DialogProc, reinterpret_cast<LPARAM>(&dialog));
+  if (window == nullptr && dialog.m_platform != nullptr) {
+    delete dialog.m_platform;
+    dialog.m_platform = nullptr;
+    dialog.m_nativeHandle = nullptr;
+  }
+  return window != nullptr;
+}
+
+void PlatformDestroyDialog(CDialog& dialog) { ::DestroyWindow(WindowOf(dialog)); }
+
+void PlatformSetWindowText(CDialog& dialog, const std::wstring& text) { SetWindowTextW(WindowOf(dialog), text.c_str()); }
+
+CRect PlatformDlgItemClientRect(const CDialog& dialog, int id) {
+  RECT rect{};
+  GetWindowRect(GetDlgItem(WindowOf(dialog), id), &rect);
+  MapWindowPoints(HWND_DESKTOP, WindowOf(dialog), reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+CRect PlatformClientScreenRect(const CDialog& dialog) {
+  RECT rect{};
+  GetClientRect(WindowOf(dialog), &rect);
+  MapWindowPoints(WindowOf(dialog), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+void PlatformSetTopmost(CDialog& dialog, bool topmost) {
+  SetWindowPos(WindowOf(dialog), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+void PlatformRedrawDialog(CDialog& dialog) {
+  InvalidateRect(WindowOf(dialog), nullptr, TRUE);
+  // The child controls too: without a message loop a control left out would stay unpainted
+  // until its own next repaint (the progress bar: the first chunk of the first download).
+  RedrawWindow(WindowOf(dialog), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void PlatformBindProgress(CDialog& dialog, int id, CProgressCtrl& control) {
+  control.m_nativeHandle = dialog.m_platform != nullptr ? GetDlgItem(WindowOf(dialog), id) : nullptr;
+}
+
+void PlatformSendProgressRange(CProgressCtrl& control, bool sixteenBit, std::int32_t lower, std::int32_t upper) {
+  if (ControlWindow(control) == nullptr) return;
+  if (sixteenBit) {
+    SendMessageW(ControlWindow(control), PBM_SETRANGE, 0, MAKELPARAM(lower, upper));
+  } else {
+    SendMessageW(ControlWindow(control), PBM_SETRANGE32, static_cast<WPARAM>(lower), static_cast<LPARAM>(upper));
+  }
+}
+
+void PlatformSendProgressPosition(CProgressCtrl& control, std::int32_t position) {
+  if (ControlWindow(control) != nullptr) SendMessageW(ControlWindow(control), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void PlatformRedrawProgress(CProgressCtrl& control) {
+  if (ControlWindow(control) == nullptr) return;
+  InvalidateRect(ControlWindow(control), nullptr, TRUE);
+  RedrawWindow(ControlWindow(control), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+CPaintDC::CPaintDC(CDialog& window) : m_window(window) {
+  if (!window.IsWindowCreated()) return;
+  auto* paint = new PAINTSTRUCT{};
+  BeginPaint(window.m_platform->window, paint);
+  m_paint = paint;
+}
+
+CPaintDC::~CPaintDC() {
+  auto* paint = static_cast<PAINTSTRUCT*>(m_paint);
+  if (paint == nullptr) return;
+  if (m_window.IsWindowCreated()) EndPaint(m_window.m_platform->window, paint);
+  delete paint;
+}
+
+void* CPaintDC::Context() const { return m_paint != nullptr ? static_cast<PAINTSTRUCT*>(m_paint)->hdc : nullptr; }
+
+void BringWindowToForeground(CDialog& window) {
+  if (!window.IsWindowCreated()) return;
+  // A program may take the foreground only while the input of the thread that owns the current
+  // foreground window is attached to its own.
+  const DWORD foregroundThread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+  const DWORD thisThread = GetCurrentThreadId();
+  const bool attached = foregroundThread != 0 && foregroundThread != thisThread &&
+                        AttachThreadInput(foregroundThread, thisThread, TRUE) != FALSE;
+  SetForegroundWindow(window.m_platform->window);
+  SetFocus(window.m_platform->window);
+  if (attached) AttachThreadInput(foregroundThread, thisThread, FALSE);
+}

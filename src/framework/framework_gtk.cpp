@@ -1,0 +1,302 @@
+// The dialog stand-ins and message boxes over GTK 3, for a Linux display. No main loop ever
+// runs: every change is drawn straight into the window before the call returns, and what GTK
+// has pending (exposes, the window manager's requests) is drained then, never waited for.
+#include <gtk/gtk.h>
+
+#include <vector>
+
+#include "framework/dialog_platform.h"
+#include "framework/framework_platform.h"
+#include "system/text.h"
+
+namespace {
+// The colours of a plain Windows dialog and its smooth progress bar.
+struct CColour {
+  double r, g, b;
+};
+constexpr CColour kFrameColour{0x64 / 255.0, 0x64 / 255.0, 0x64 / 255.0};
+constexpr CColour kDialogColour{0xF0 / 255.0, 0xF0 / 255.0, 0xF0 / 255.0};
+constexpr CColour kBarBorderColour{0xBC / 255.0, 0xBC / 255.0, 0xBC / 255.0};
+constexpr CColour kBarBackColour{0xE6 / 255.0, 0xE6 / 255.0, 0xE6 / 255.0};
+constexpr CColour kBarFillColour{0x06 / 255.0, 0xB0 / 255.0, 0x25 / 255.0};
+// The thin border around the client area, as the template's border style draws it.
+constexpr int kFramePixels = 1;
+// "MS Sans Serif" 8 at 96 dots per inch, for a display where no font can be measured.
+constexpr CBaseUnits kFallbackBaseUnits{6, 13};
+// Enough for any burst of pending events; the drain never waits for more.
+constexpr int kMostEventsPerDrain = 1000;
+// While the bar stays as it is, what GTK has pending is seen to this often: a window uncovered
+// meanwhile is drawn again within a fraction of a second.
+constexpr gint64 kSkippedDrainIntervalUs = 50'000;
+// A message box's margins and the width at which its text wraps.
+constexpr int kBoxSpacing = 12;
+constexpr int kBoxTextWidthChars = 60;
+
+void SetColour(cairo_t* cr, const CColour& colour) { cairo_set_source_rgb(cr, colour.r, colour.g, colour.b); }
+
+void FillRect(cairo_t* cr, const CRect& rect, const CColour& colour) {
+  SetColour(cr, colour);
+  cairo_rectangle(cr, rect.left, rect.top, rect.Width(), rect.Height());
+  cairo_fill(cr);
+}
+}  // namespace
+
+struct CBoundBar {
+  CProgressCtrl* control;
+  CRect rect;  // client coordinates
+  // Filled width last put on the screen; -1 before the first paint.
+  int paintedFill = -1;
+};
+
+struct CDialogPlatform {
+  GtkWidget* window = nullptr;
+  CBaseUnits base;
+  CRect client;  // in pixels, at the client origin
+  std::vector<std::pair<int, CRect>> controls;
+  std::vector<CBoundBar> bars;
+  cairo_t* paintContext = nullptr;  // during a paint
+  gint64 lastDrainUs = 0;
+};
+
+namespace {
+bool GtkStarted() {
+  static const bool started = [] {
+    // The run's texts and numbers stay in the C locale whatever the desktop's language is.
+    gtk_disable_setlocale();
+    return gtk_init_check(nullptr, nullptr) != FALSE;
+  }();
+  return started;
+}
+
+void DrainPendingEvents() {
+  for (int i = 0; i < kMostEventsPerDrain && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+}
+
+CBaseUnits MeasureBaseUnits(const CDialogTemplate& layout) {
+  PangoContext* context = gdk_pango_context_get();
+  PangoFontDescription* font = pango_font_description_new();
+  pango_font_description_set_family(font, ToUtf8(layout.fontName).c_str());
+  pango_font_description_set_size(font, layout.fontPoints * PANGO_SCALE);
+  PangoLayout* text = pango_layout_new(context);
+  pango_layout_set_font_description(text, font);
+  pango_layout_set_text(text, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", -1);
+  int width = 0;
+  int height = 0;
+  pango_layout_get_pixel_size(text, &width, &height);
+  g_object_unref(text);
+  pango_font_description_free(font);
+  g_object_unref(context);
+  // The average width of the 52 letters, rounded as Windows rounds it for dialog units.
+  const CBaseUnits base{(width / 26 + 1) / 2, height};
+  return base.cx > 0 && base.cy > 0 ? base : kFallbackBaseUnits;
+}
+
+int FillWidth(const CBoundBar& bar) {
+  const int inner = bar.rect.Width() - 2;
+  return inner > 0 ? static_cast<int>(bar.control->Model().Fraction() * inner) : 0;
+}
+
+void PaintBar(cairo_t* cr, CBoundBar& bar) {
+  const CRect& r = bar.rect;
+  FillRect(cr, r, kBarBorderColour);
+  FillRect(cr, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kBarBackColour);
+  bar.paintedFill = FillWidth(bar);
+  FillRect(cr, {r.left + 1, r.top + 1, r.left + 1 + bar.paintedFill, r.bottom - 1}, kBarFillColour);
+}
+
+// Everything the window shows: frame, background, the dialog's own paint, then its controls.
+void PaintWindow(CDialog& dialog, cairo_t* cr) {
+  CDialogPlatform& p = *dialog.m_platform;
+  SetColour(cr, kFrameColour);
+  cairo_paint(cr);
+  cairo_translate(cr, kFramePixels, kFramePixels);
+  FillRect(cr, p.client, kDialogColour);
+  cairo_rectangle(cr, 0, 0, p.client.Width(), p.client.Height());
+  cairo_clip(cr);
+  cairo_save(cr);
+  p.paintContext = cr;
+  dialog.OnMessage(kWmPaint, 0, 0);
+  p.paintContext = nullptr;
+  cairo_restore(cr);
+  for (CBoundBar& bar : p.bars) PaintBar(cr, bar);
+}
+
+gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer dialog) {
+  PaintWindow(*static_cast<CDialog*>(dialog), cr);
+  return TRUE;
+}
+
+// Draws straight into the window, outside any main loop; bar null means the whole window.
+void DrawNow(CDialog& dialog, CBoundBar* bar) {
+  CDialogPlatform& p = *dialog.m_platform;
+  GdkWindow* window = gtk_widget_get_window(p.window);
+  if (window != nullptr && gdk_window_is_viewable(window)) {
+    const CRect area = bar != nullptr ? bar->rect : p.client;
+    const cairo_rectangle_int_t pixels = bar != nullptr
+                                             ? cairo_rectangle_int_t{area.left + kFramePixels, area.top + kFramePixels,
+                                                                     area.Width(), area.Height()}
+                                             : cairo_rectangle_int_t{0, 0, area.Width() + 2 * kFramePixels,
+                                                                     area.Height() + 2 * kFramePixels};
+    cairo_region_t* region = cairo_region_create_rectangle(&pixels);
+    GdkDrawingContext* drawing = gdk_window_begin_draw_frame(window, region);
+    cairo_t* cr = gdk_drawing_context_get_cairo_context(drawing);
+    if (bar != nullptr) {
+      cairo_translate(cr, kFramePixels, kFramePixels);
+      PaintBar(cr, *bar);
+    } else {
+      PaintWindow(dialog, cr);
+    }
+    gdk_window_end_draw_frame(window, drawing);
+    cairo_region_destroy(region);
+    gdk_display_flush(gdk_window_get_display(window));
+  }
+  DrainPendingEvents();
+}
+
+CBoundBar* FindBar(const CProgressCtrl& control) {
+  if (control.m_dialog == nullptr || control.m_dialog->m_platform == nullptr) return nullptr;
+  for (CBoundBar& bar : control.m_dialog->m_platform->bars) {
+    if (bar.control == &control) return &bar;
+  }
+  return nullptr;
+}
+}  // namespace
+
+bool PlatformCreateDialog(CDialog& dialog) {
+  if (!GtkStarted()) return false;
+  auto* p = new CDialogPlatform;
+  const CDialogTemplate& layout = dialog.Layout();
+  p->base = MeasureBaseUnits(layout);
+  p->client = DialogUnitsToPixels({0, 0, layout.width, layout.height}, p->base);
+  for (const CControlTemplate& control : layout.controls) {
+    p->controls.emplace_back(control.id, DialogUnitsToPixels(control.units, p->base));
+  }
+  p->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWindow* window = GTK_WINDOW(p->window);
+  gtk_window_set_decorated(window, FALSE);
+  gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_SPLASHSCREEN);
+  gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  // Asked for before the window is mapped as well: a window manager reads the first state from
+  // the window itself, and a later request reaches only a window manager that is running.
+  gtk_window_set_keep_above(window, TRUE);
+  gtk_window_set_resizable(window, FALSE);
+  gtk_widget_set_size_request(p->window, p->client.Width() + 2 * kFramePixels, p->client.Height() + 2 * kFramePixels);
+  gtk_widget_set_app_paintable(p->window, TRUE);
+  if (dialog.Parent() != nullptr && dialog.Parent()->m_nativeHandle != nullptr) {
+    gtk_window_set_transient_for(window, GTK_WINDOW(dialog.Parent()->m_nativeHandle));
+  }
+  g_signal_connect(p->window, "draw", G_CALLBACK(OnDraw), &dialog);
+  dialog.m_platform = p;
+  dialog.m_nativeHandle = p->window;
+  gtk_window_set_title(window, ToUtf8(dialog.m_windowText).c_str());
+  dialog.OnInitDialog();
+  gtk_widget_show(p->window);  // the template makes the window visible
+  DrainPendingEvents();
+  return true;
+}
+
+void PlatformDestroyDialog(CDialog& dialog) {
+  gtk_widget_destroy(dialog.m_platform->window);
+  delete dialog.m_platform;
+  dialog.m_platform = nullptr;
+  dialog.m_nativeHandle = nullptr;
+  DrainPendingEvents();
+}
+
+void PlatformSetWindowText(CDialog& dialog, const std::wstring& text) {
+  gtk_window_set_title(GTK_WINDOW(dialog.m_platform->window), ToUtf8(text).c_str());
+}
+
+CRect PlatformDlgItemClientRect(const CDialog& dialog, int id) {
+  for (const auto& [controlId, rect] : dialog.m_platform->controls) {
+    if (controlId == id) return rect;
+  }
+  return {};
+}
+
+CRect PlatformClientScreenRect(const CDialog& dialog) {
+  const CDialogPlatform& p = *dialog.m_platform;
+  int x = 0;
+  int y = 0;
+  GdkWindow* window = gtk_widget_get_window(p.window);
+  if (window != nullptr) gdk_window_get_origin(window, &x, &y);
+  x += kFramePixels;
+  y += kFramePixels;
+  return {x, y, x + p.client.Width(), y + p.client.Height()};
+}
+
+void PlatformSetTopmost(CDialog& dialog, bool topmost) {
+  gtk_window_set_keep_above(GTK_WINDOW(dialog.m_platform->window), topmost ? TRUE : FALSE);
+  gtk_widget_show(dialog.m_platform->window);
+  DrainPendingEvents();
+}
+
+void PlatformRedrawDialog(CDialog& dialog) { DrawNow(dialog, nullptr); }
+
+void PlatformBindProgress(CDialog& dialog, int id, CProgressCtrl& control) {
+  if (dialog.m_platform == nullptr) return;
+  for (const CControlTemplate& child : dialog.Layout().controls) {
+    if (child.id == id && child.visible) dialog.m_platform->bars.push_back({&control, PlatformDlgItemClientRect(dialog, id)});
+  }
+}
+
+// The bar is drawn from the control's own range and position.
+void PlatformSendProgressRange(CProgressCtrl&, bool, std::int32_t, std::int32_t) {}
+void PlatformSendProgressPosition(CProgressCtrl&, std::int32_t) {}
+
+void PlatformRedrawProgress(CProgressCtrl& control) {
+  CBoundBar* bar = FindBar(control);
+  if (bar == nullptr) return;
+  // A large file sends a message per kilobyte, and most of them move the bar by less than a
+  // pixel: then the bar on the screen is already what a repaint would draw. Pending exposes
+  // are still taken care of every so often.
+  if (FillWidth(*bar) == bar->paintedFill) {
+    const gint64 now = g_get_monotonic_time();
+    if (now - control.m_dialog->m_platform->lastDrainUs >= kSkippedDrainIntervalUs) {
+      control.m_dialog->m_platform->lastDrainUs = now;
+      DrainPendingEvents();
+    }
+    return;
+  }
+  DrawNow(*control.m_dialog, bar);
+}
+
+// The paint record is the Cairo context that the window's paint has set up.
+CPaintDC::CPaintDC(CDialog& window) : m_window(window) {
+  if (m_window.IsWindowCreated()) m_paint = m_window.m_platform->paintContext;
+}
+
+CPaintDC::~CPaintDC() = default;
+
+void* CPaintDC::Context() const { return m_paint; }
+
+void BringWindowToForeground(CDialog& window) {
+  if (window.IsWindowCreated()) gtk_window_present(GTK_WINDOW(window.m_platform->window));
+}
+
+bool ShowGtkMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
+  if (!GtkStarted()) return false;
+  GtkWindow* parent = nullptr;
+  if (owner != nullptr && owner->m_nativeHandle != nullptr) parent = GTK_WINDOW(owner->m_nativeHandle);
+  // Built by hand: a message dialog of this GTK no longer shows the icon of its kind.
+  GtkWidget* box = gtk_dialog_new_with_buttons(ToUtf8(caption).c_str(), parent, GTK_DIALOG_MODAL, "_OK",
+                                               GTK_RESPONSE_OK, nullptr);
+  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, kBoxSpacing);
+  gtk_container_set_border_width(GTK_CONTAINER(row), kBoxSpacing);
+  gtk_box_pack_start(GTK_BOX(row), gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG), FALSE, FALSE, 0);
+  GtkWidget* label = gtk_label_new(ToUtf8(text).c_str());
+  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+  gtk_label_set_max_width_chars(GTK_LABEL(label), kBoxTextWidthChars);
+  gtk_box_pack_start(GTK_BOX(row), label, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(box))), row, TRUE, TRUE, 0);
+  gtk_widget_show_all(row);
+  gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
+  // Above the splash window, which keeps itself above everything else.
+  gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
+  gtk_window_set_position(GTK_WINDOW(box), parent != nullptr ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+  gtk_dialog_run(GTK_DIALOG(box));
+  gtk_widget_destroy(box);
+  DrainPendingEvents();
+  return true;
+}

@@ -1,0 +1,136 @@
+"""A private X display for the tests: Xvfb on a display number it picks itself, screenshots
+read from the X server (xwd), and xdotool for finding and pressing windows."""
+import os
+import select
+import shutil
+import struct
+import subprocess
+import zlib
+
+
+class XDisplayError(RuntimeError):
+    pass
+
+
+class Screenshot:
+    """A screen's pixels as rows of (r, g, b)."""
+
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.rgb[i:i + 3])
+
+    def save_png(self, path, box=None):
+        """Writes the screen (or the box left, top, right, bottom of it) as a PNG file."""
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        raw = bytearray()
+        for y in range(top, bottom):
+            raw.append(0)
+            raw += self.rgb[(y * self.width + left) * 3:(y * self.width + right) * 3]
+
+        def chunk(kind, data):
+            return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        header = struct.pack(">IIBBBBB", right - left, bottom - top, 8, 2, 0, 0, 0)
+        with open(path, "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw)))
+                    + chunk(b"IEND", b""))
+
+
+def parse_xwd(data):
+    """The pixels of an xwd dump of a 24-bit TrueColor screen (24 or 32 bits per pixel)."""
+    fields = struct.unpack(">25I", data[:100])
+    header_size, depth, width, height = fields[0], fields[3], fields[4], fields[5]
+    byte_order, bits_per_pixel, bytes_per_line, ncolors = fields[7], fields[11], fields[12], fields[19]
+    masks = fields[14:17]
+    if depth != 24 or bits_per_pixel not in (24, 32) or masks != (0xFF0000, 0xFF00, 0xFF):
+        raise XDisplayError(f"xwd: depth {depth}, {bits_per_pixel} bits per pixel, masks {masks}: not plain RGB")
+    step = bits_per_pixel // 8
+    # Least significant byte first: blue, green, red (then an unused byte at 32 bits).
+    blue, green, red = (0, 1, 2) if byte_order == 0 else (step - 1, step - 2, step - 3)
+    offset = header_size + ncolors * 12
+    rgb = bytearray(width * height * 3)
+    for y in range(height):
+        row = data[offset + y * bytes_per_line:offset + y * bytes_per_line + width * step]
+        out = rgb[y * width * 3:(y + 1) * width * 3]
+        out[0::3], out[1::3], out[2::3] = row[red::step], row[green::step], row[blue::step]
+        rgb[y * width * 3:(y + 1) * width * 3] = out
+    return Screenshot(width, height, rgb)
+
+
+class XDisplay:
+    """Xvfb on a free display number; stop() ends it."""
+
+    def __init__(self, width=1024, height=768):
+        for tool in ("Xvfb", "xdotool", "xwd"):
+            if not shutil.which(tool):
+                raise XDisplayError(f"{tool} is not installed (scripts/deps.sh installs it)")
+        self.width, self.height = width, height
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0", f"{width}x{height}x24"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_end)
+        # Xvfb writes the number and the newline apart and dies if the pipe is gone in between,
+        # so the pipe stays open until the whole line is in.
+        text = b""
+        while not text.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], 30)
+            chunk = os.read(read_end, 64) if ready else b""
+            if not chunk:
+                break
+            text += chunk
+        os.close(read_end)
+        number = text.decode().strip()
+        if not number:
+            self.stop()
+            raise XDisplayError("Xvfb did not start")
+        self.name = ":" + number
+
+    def env(self, base=None):
+        """An environment for programs on this display (and no Wayland one)."""
+        env = dict(os.environ if base is None else base)
+        env.pop("WAYLAND_DISPLAY", None)
+        env["DISPLAY"] = self.name
+        return env
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def run(self, *cmd, timeout=10):
+        try:
+            return subprocess.run(list(cmd), env=self.env(), capture_output=True, text=True, timeout=timeout).stdout
+        except subprocess.TimeoutExpired:
+            return ""
+
+    def xdotool(self, *args):
+        return [line for line in self.run("xdotool", *args).split("\n") if line]
+
+    def find_windows(self, name_pattern):
+        """Ids of the visible windows whose name matches the regular expression."""
+        return self.xdotool("search", "--onlyvisible", "--name", name_pattern)
+
+    def press_return(self, window_id):
+        self.xdotool("windowfocus", "--sync", window_id)
+        self.xdotool("key", "--window", window_id, "Return")
+
+    def screenshot(self, window_id=None):
+        """The whole screen, or one window's own contents (a window that Xvfb's screen read
+        does not show, such as a message box that has just been mapped)."""
+        target = ["-root"] if window_id is None else ["-id", window_id]
+        dump = subprocess.run(["xwd", *target, "-silent", "-display", self.name], capture_output=True, timeout=30,
+                              check=True).stdout
+        return parse_xwd(dump)

@@ -1,0 +1,21 @@
+// The splash driver's Linux facts: the bar is drawn from the control's own state, and the X
+// window id lets the test read the window manager hints from the X server.
+#include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
+#include <cstdio>
+
+#include "splash_driver.h"
+
+CProgressCtrl::CControlState NativeBarState(const CProgressCtrl& bar) { return bar.ControlState(); }
+
+void PrintPlatformFacts(const CSplashDlg& splash) {
+#ifdef GDK_WINDOWING_X11
+  GdkWindow* window = gtk_widget_get_window(static_cast<GtkWidget*>(splash.m_nativeHandle));
+  if (window != nullptr && GDK_IS_X11_WINDOW(window)) {
+    std::printf("xid 0x%lx\n", static_cast<unsigned long>(gdk_x11_window_get_xid(window)));
+  }
+#endif
+}

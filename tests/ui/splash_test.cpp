@@ -1,0 +1,74 @@
+// The splash window's rules that need no screen: dialog units, the progress arithmetic of its
+// message handler, and totals beyond the control's 32 bits.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "download/downloader.h"
+#include "resource.h"
+#include "ui/splash_dlg.h"
+
+// Catches a conversion that truncates instead of rounding, rounds the far edges instead of
+// the sizes, or swaps the two base units.
+TEST(DialogUnitsTest, TheSplashLayoutInPixelsForMsSansSerif8) {
+  const CBaseUnits base{6, 13};
+  const CDialogTemplate& layout = SplashDialogTemplate();
+  EXPECT_EQ(DialogUnitsToPixels({0, 0, layout.width, layout.height}, base), (CRect{0, 0, 465, 270}));
+  EXPECT_EQ(DialogUnitsToPixels(layout.controls.at(0).units, base), (CRect{0, 0, 467, 247}));
+  EXPECT_EQ(DialogUnitsToPixels(layout.controls.at(1).units, base), (CRect{3, 250, 462, 266}));
+  EXPECT_EQ(layout.controls.at(0).id, IDC_PICTURE);
+  EXPECT_FALSE(layout.controls.at(0).visible);
+  EXPECT_EQ(MulDivRound(-5, 1, 2), -3);  // half away from zero, as MulDiv
+  EXPECT_EQ(MulDivRound(5, 1, -2), -3);
+  EXPECT_EQ(MulDivRound(1, 1, 0), -1);
+}
+
+// Catches a handler that computes from lParam, answers non-zero, lets the position pass the
+// total, or loses the sliver the bar starts with.
+TEST(SplashProgressTest, MessagesAddToThePositionAsReadBack) {
+  CSplashDlg splash;
+  EXPECT_EQ(splash.m_progress.GetPos(), 1);
+  EXPECT_EQ(splash.m_progress.Model().Upper(), 100);
+  splash.SetProgressTotal(5000);
+  EXPECT_EQ(splash.m_progress.GetPos(), 1);
+  EXPECT_EQ(SendWindowMessage(&splash, WM_DOWNLOAD_PROGRESS, 1024, 999999), 0);
+  EXPECT_EQ(splash.m_progress.GetPos(), 1025);
+  SendWindowMessage(&splash, WM_DOWNLOAD_PROGRESS, 0, 0);
+  EXPECT_EQ(splash.m_progress.GetPos(), 1025);
+  SendWindowMessage(&splash, WM_DOWNLOAD_PROGRESS, 4000, 0);
+  SendWindowMessage(&splash, WM_DOWNLOAD_PROGRESS, 1024, 0);
+  EXPECT_EQ(splash.m_progress.GetPos(), 5000);
+  SendWindowMessage(&splash, WM_DOWNLOAD_PROGRESS, UINTPTR_MAX, 0);
+  EXPECT_EQ(splash.m_progress.GetPos(), 5000);
+  EXPECT_EQ(SendWindowMessage(&splash, kWmUser + 7, 1, 1), 0);  // private messages answer 0
+}
+
+struct CTotalCase {
+  std::int64_t total;
+  std::int32_t controlUpper;  // the range the 32-bit control gets
+  std::int32_t controlHalf;   // its position once half the bytes have arrived
+};
+
+class LargeTotalTest : public ::testing::TestWithParam<CTotalCase> {};
+
+// Catches a total that wraps in the 32-bit control (a bar that runs backwards or stays empty
+// past 2 GiB), a scale that changes the fraction shown, or an overshoot short of full.
+TEST_P(LargeTotalTest, TheControlShowsTheSameFraction) {
+  const CTotalCase& c = GetParam();
+  CSplashDlg splash;
+  splash.SetProgressTotal(c.total);
+  EXPECT_EQ(splash.m_progress.ControlState().upper, c.controlUpper);
+  splash.m_progress.SetPos(0);
+  splash.m_progress.OffsetPos(static_cast<std::uint64_t>(c.total / 2));
+  EXPECT_EQ(splash.m_progress.ControlState().position, c.controlHalf);
+  EXPECT_EQ(splash.m_progress.GetPos(), c.total / 2);
+  splash.m_progress.OffsetPos(static_cast<std::uint64_t>(c.total));
+  EXPECT_EQ(splash.m_progress.ControlState().position, c.controlUpper);
+  EXPECT_EQ(splash.m_progress.GetPos(), c.total);
+}
+
+INSTANTIATE_TEST_SUITE_P(Totals, LargeTotalTest,
+                         ::testing::Values(CTotalCase{1024, 1024, 512},
+                                           CTotalCase{3'000'000'000, 1'500'000'000, 750'000'000},
+                                           CTotalCase{20'000'000'000, 2'000'000'000, 1'000'000'000},
+                                           CTotalCase{INT64_MAX, 2'147'483'646, 1'073'741'823}));
