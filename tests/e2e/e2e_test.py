@@ -408,6 +408,7 @@ class LinuxPlatform:
 class WinePlatform:
     final_setup_name = "FinalSetup.exe"
     DISMISS_POLL_S = 0.3
+    OK_BUTTON_UP_PX = 20  # the middle of a wine message box's OK button, above its lower edge
 
     def __init__(self, args):
         base = args.port_base
@@ -464,7 +465,9 @@ class WinePlatform:
         while not self.stop_event.wait(self.DISMISS_POLL_S):
             for wid in self.x.find_windows("^(Setup_.*_|Ini Parser)$"):
                 self.dismissed.update(self.x.xdotool("getwindowname", wid)[:1])
-                self.x.press_return(wid)
+                # Its OK button: a key press reaches a box only once wine has given it the
+                # focus, which it does not always do while the topmost splash is there.
+                self.x.click_bottom_centre(wid, self.OK_BUTTON_UP_PX)
 
     @staticmethod
     def native(path):

@@ -127,6 +127,16 @@ class XDisplay:
         self.xdotool("windowfocus", "--sync", window_id)
         self.xdotool("key", "--window", window_id, "Return")
 
+    def click_bottom_centre(self, window_id, up_from_bottom):
+        """Clicks the window at its horizontal centre, up_from_bottom pixels above its lower
+        edge: where a message box has its one button. A click needs no keyboard focus."""
+        geometry = dict(line.split("=", 1) for line in self.xdotool("getwindowgeometry", "--shell", window_id)
+                        if "=" in line)
+        if "WIDTH" not in geometry:
+            return
+        x, y = int(geometry["WIDTH"]) // 2, int(geometry["HEIGHT"]) - up_from_bottom
+        self.xdotool("mousemove", "--window", window_id, str(x), str(y), "click", "1")
+
     def screenshot(self, window_id=None):
         """The whole screen, or one window's own contents (a window that Xvfb's screen read
         does not show, such as a message box that has just been mapped)."""
