@@ -500,9 +500,12 @@ class WinePlatform:
         status = run_bounded([self.wine_run, prep.setup_path], env, prep.program_folder, stderr_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.splitext(os.path.basename(prep.setup_path))[0]
-        messages = self._box_texts(read(stderr_path).decode("utf-8", "replace"), caption)
+        trace = read(stderr_path).decode("utf-8", "replace")
+        messages = self._box_texts(trace, caption)
         if messages and caption not in self.dismissed:
             messages.append(f"(no message box captioned {caption})")
+        if 'set_window_text L"Orvel\'s Projects"' not in trace:
+            messages.append("(no splash window)")
         leaf = prep.case.name + "Setup"
         return RunResult(-1 if status is None else status, messages,
                          os.path.join(self.temp, PROJECTS_FOLDER, leaf),
