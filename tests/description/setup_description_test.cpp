@@ -173,6 +173,28 @@ INSTANTIATE_TEST_SUITE_P(
                       "[J]$K$$K$[K]$L$$L$[L]$M$$M$[M]$N$$N$[N]$O$$O$[O]$P$$P$[P]$Q$$Q$[Q]$R$$R$[R]$S$$S$"
                       "[S]$T$$T$[T]$U$$U$[U]0123456789012345678901234567890123456789[End]End"));
 
+// How many placeholders a description holds and whether it loads.
+struct CReplacementCase {
+  int placeholders;
+  bool loads;
+};
+
+class ReplacementLimitTest : public SetupDescriptionTest, public ::testing::WithParamInterface<CReplacementCase> {};
+
+// Catches a replacement limit that is off by one, or one left to the size limit alone: each
+// replacement here makes the text shorter, so only the count can stop the expansion.
+TEST_P(ReplacementLimitTest, CountAloneStopsTheExpansion) {
+  std::string text = "[A]x\r\n[B]";
+  for (int i = 0; i < GetParam().placeholders; ++i) text += "$A$";
+  EXPECT_EQ(LoadPlain(text + "\r\n[End]End"), GetParam().loads);
+  if (GetParam().loads) {
+    EXPECT_EQ(m_description.GetValue(L"B"), std::wstring(static_cast<std::size_t>(GetParam().placeholders), L'x'));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, ReplacementLimitTest,
+                         ::testing::Values(CReplacementCase{4096, true}, CReplacementCase{4097, false}));
+
 // Catches the nesting test refusing a placeholder used twice side by side.
 TEST_F(SetupDescriptionTest, RepeatedButFinitePlaceholdersExpand) {
   ASSERT_TRUE(LoadPlain("[A]$B$-$B$\r\n[B]$C$\r\n[C]c\r\n[End]End"));
