@@ -70,6 +70,21 @@ TEST_F(SetupDescriptionTest, DecodesUtf16WithMarkAndEightBitText) {
   EXPECT_EQ(m_description.GetValue(L"A"), L"plain");
 }
 
+// Catches a lone surrogate in a UTF-16 description that swallows the unit behind it (a "["
+// or a pair), ends the text, is lost as the last unit, or stays a surrogate on Linux, where
+// text is UTF-32.
+TEST_F(SetupDescriptionTest, LoneSurrogatesInUtf16KeepTheirNeighbours) {
+  const char16_t high = 0xD800, low = 0xDC00;
+  ASSERT_TRUE(LoadPlain(Utf16File(std::u16string(u"[A]") + high + u"[B]" + low + u"x[C]" + high + u"\U0001F600" +
+                                  u"[End]End[D]" + high)));
+  const auto unit = [](char16_t value) { return kIsWindows ? static_cast<wchar_t>(value) : L'\uFFFD'; };
+  EXPECT_EQ(m_description.GetValue(L"A"), std::wstring(1, unit(high)));
+  EXPECT_EQ(m_description.GetValue(L"B"), std::wstring(1, unit(low)) + L"x");
+  EXPECT_EQ(m_description.GetValue(L"C"), std::wstring(1, unit(high)) + L"\U0001F600");
+  EXPECT_EQ(m_description.GetValue(L"D"), std::wstring(1, unit(high)));
+  EXPECT_TRUE(m_boxes.m_boxes.empty());
+}
+
 // Catches the mark being honoured in an encrypted description, where Load (not decryption)
 // must decode it.
 TEST_F(SetupDescriptionTest, DecodesUtf16InsideAnEifFile) {
