@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ namespace {
 // Enough for dozens of blocks; longer files only repeat the per-block work.
 constexpr std::size_t kMaxInputBytes = 8192;
 
+std::string g_folder;
 std::string g_eifPath;
 std::string g_plainPath;
 std::string g_publicPem;
@@ -91,6 +93,8 @@ void CheckAccepted(const std::uint8_t* data, std::size_t size, const ByteBuffer&
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char folder[] = "/tmp/websetup-eif-fuzz-XXXXXX";
   if (mkdtemp(folder) == nullptr) std::abort();
+  g_folder = folder;
+  std::atexit([] { std::filesystem::remove_all(g_folder); });
   g_eifPath = std::string(folder) + "/description.eif";
   g_plainPath = std::string(folder) + "/description.ini";
   setenv("XDG_DATA_HOME", folder, 1);

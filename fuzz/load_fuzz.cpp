@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,6 +25,7 @@ constexpr std::size_t kMaxInputBytes = 16384;
 const wchar_t kSitesTag[] = L"Download Sites";
 const wchar_t kFilesTag[] = L"Files to download";
 
+std::string g_folder;
 std::string g_path;
 
 void Require(bool condition) {
@@ -113,6 +115,8 @@ std::string Files(CSetupDescription& description) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char folder[] = "/tmp/websetup-load-fuzz-XXXXXX";
   if (mkdtemp(folder) == nullptr) std::abort();
+  g_folder = folder;
+  std::atexit([] { std::filesystem::remove_all(g_folder); });
   g_path = std::string(folder) + "/description.ini";
   // The Start-menu placeholder creates its folder: keep that inside the scratch folder.
   setenv("XDG_DATA_HOME", folder, 1);
