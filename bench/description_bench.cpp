@@ -41,6 +41,40 @@ std::string Placeholders() {
   return text + kTail;
 }
 
+// Placeholders whose names hold a bracket ("$T0]$" for the header "[T0]]"), which the header
+// index cannot see, with the tags behind all of them.
+std::string BracketNames() {
+  std::string tags;
+  for (int i = 0; i < kPlaceholderTags; ++i) tags += "[T" + std::to_string(i) + "]]value " + std::to_string(i) + "\r\n";
+  const std::size_t room = kLargeBytes - tags.size() - kTail.size() - 16 - kPlaceholders * 9;
+  const std::size_t gap = room / kPlaceholders;
+  std::string text = "[Notes]\r\n";
+  for (int i = 0; i < kPlaceholders; ++i) text += Filler(gap) + "$T" + std::to_string(i % kPlaceholderTags) + "]$\r\n";
+  return text + tags + kTail;
+}
+
+// One placeholder whose value, a line of almost 1 MiB, holds 2000 placeholders of a tag
+// defined behind it: each of their lookups happens inside inserted text not yet scanned.
+std::string InsertedText() {
+  std::string big;
+  for (int i = 0; i < 2000; ++i) big += "$T$" + std::string(500, 'b');
+  return "[Notes]\r\n$Big$\r\n" + Filler(kLargeBytes - big.size() - kTail.size() - 64) + "[T]t\r\n[Big]" + big +
+         "\r\n" + kTail;
+}
+
+// Values behind long runs of white space and followed by more (4000 characters each way),
+// in a text that is white space between 4096 placeholders, the tags behind them.
+std::string SpaceRuns() {
+  std::string tags;
+  for (int i = 0; i < kPlaceholderTags; ++i) {
+    tags += "[T" + std::to_string(i) + "]" + std::string(4000, ' ') + "value\r\n" + std::string(4000, '\t') + "\r\n";
+  }
+  const std::string run((kLargeBytes - tags.size() - kTail.size()) / kPlaceholders - 16, ' ');
+  std::string text = "[Notes]\r\n";
+  for (int i = 0; i < kPlaceholders; ++i) text += "$T" + std::to_string(i % kPlaceholderTags) + "$" + run + "\r\n";
+  return text + tags + kTail;
+}
+
 std::string Comments() {
   std::string text;
   while (text.size() < kCommentBytes) text += "// a comment line that Load removes, as long as most of them\r\n";
@@ -82,7 +116,8 @@ double Run(const std::string& folder, const char* label, const std::string& text
 }
 }  // namespace
 
-// Arguments: the cases to run ("placeholders", "files", "comments"); all when none.
+// Arguments: the cases to run ("placeholders", "files", "comments", "brackets", "inserted",
+// "spaces"); all when none.
 int main(int argc, char** argv) {
   auto wanted = [argc, argv](const std::string& name) {
     if (argc < 2) return true;
@@ -98,6 +133,9 @@ int main(int argc, char** argv) {
   if (wanted("placeholders")) Run(folder, "16 MiB with 4096 placeholders", Placeholders(), baseline);
   if (wanted("files")) Run(folder, "100 000 listed files, walked", Files(), baseline);
   if (wanted("comments")) Run(folder, "1 MiB of comment lines", Comments(), baseline);
+  if (wanted("brackets")) Run(folder, "16 MiB, 4096 bracket names", BracketNames(), baseline);
+  if (wanted("inserted")) Run(folder, "4000 lookups in inserted text", InsertedText(), baseline);
+  if (wanted("spaces")) Run(folder, "16 MiB, white-space runs", SpaceRuns(), baseline);
   std::filesystem::remove_all(folder);
   return 0;
 }

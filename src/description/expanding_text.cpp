@@ -1,6 +1,7 @@
-// The text under placeholder expansion (see expanding_text.h). A header "[NAME]" whose name
-// holds no bracket is exactly a "[" whose key (the characters up to the next "[" or "]")
-// equals NAME and ends at "]", so such headers are found through hashes of their keys.
+// The text under placeholder expansion (see expanding_text.h). Every "[" has a key: the
+// characters up to the next "[" or "]", and that bracket. A header "[NAME]" can only start at
+// a "[" whose key is the start of NAME up to its first bracket (all of it and "]" when it has
+// none), so headers are found through hashes of keys and then compared in full.
 #include "description/expanding_text.h"
 
 #include <algorithm>
@@ -18,10 +19,14 @@ std::uint64_t HashStep(std::uint64_t hash, wchar_t c) {
   return (hash ^ static_cast<std::uint64_t>(Upper(c))) * kHashPrime;
 }
 
+bool IsBracket(wchar_t c) { return c == L'[' || c == L']'; }
+
+// The key a header starts with, as the index holds it.
 std::uint64_t KeyHash(const std::wstring& upperHeader) {
   std::uint64_t hash = kHashSeed;
-  for (std::size_t i = 1; i + 1 < upperHeader.size(); ++i) hash = HashStep(hash, upperHeader[i]);
-  return hash;
+  std::size_t i = 1;
+  for (; !IsBracket(upperHeader[i]); ++i) hash = HashStep(hash, upperHeader[i]);
+  return HashStep(hash, upperHeader[i]);
 }
 
 }  // namespace
@@ -34,39 +39,55 @@ wchar_t CExpandingText::At(std::size_t position) const {
   return m_rest[m_rest.size() - 1 - (position - m_done.size())];
 }
 
+bool CExpandingText::CKeyScanner::Take(wchar_t c, std::size_t position, std::uint64_t& keyHash, std::size_t& keyOpen) {
+  const bool ended = IsBracket(c) && open != kNone;
+  if (ended) {
+    keyHash = HashStep(hash, c);
+    keyOpen = open;
+    open = kNone;
+  }
+  if (c == L'[') {
+    open = position;
+    hash = kHashSeed;
+  } else if (!IsBracket(c) && open != kNone) {
+    hash = HashStep(hash, c);
+  }
+  return ended;
+}
+
 void CExpandingText::AppendDone(wchar_t c) {
   const std::size_t position = m_done.size();
   m_done.push_back(c);
-  if (c == L'[') {
-    m_doneOpen = position;
-    m_doneHash = kHashSeed;
-  } else if (c == L']' && m_doneOpen != kNone) {
-    const std::size_t length = position - m_doneOpen + 1;
-    bool known = false;
-    const auto [first, last] = m_doneHeaders.equal_range(m_doneHash);
-    for (auto it = first; it != last && !known; ++it) {
-      // An earlier header of the same key (a shorter or longer one compares unequal).
-      const auto earlier = m_done.begin() + static_cast<std::ptrdiff_t>(it->second);
-      known = std::equal(m_done.begin() + static_cast<std::ptrdiff_t>(m_doneOpen), m_done.end(), earlier,
-                         earlier + static_cast<std::ptrdiff_t>(length),
-                         [](wchar_t a, wchar_t b) { return Upper(a) == Upper(b); });
-    }
-    if (!known) m_doneHeaders.emplace(m_doneHash, m_doneOpen);
-    m_doneOpen = kNone;
-  } else if (m_doneOpen != kNone) {
-    m_doneHash = HashStep(m_doneHash, c);
+  std::uint64_t hash = 0;
+  std::size_t open = 0;
+  if (!m_doneKeys.Take(c, position, hash, open)) return;
+  m_doneOpens[hash].push_back(open);
+  if (c != L']') return;
+  const std::size_t length = position - open + 1;
+  bool known = false;
+  const auto [first, last] = m_doneHeaders.equal_range(hash);
+  for (auto it = first; it != last && !known; ++it) {
+    // An earlier header of the same key (a shorter or longer one compares unequal).
+    const auto earlier = m_done.begin() + static_cast<std::ptrdiff_t>(it->second);
+    known = std::equal(m_done.begin() + static_cast<std::ptrdiff_t>(open), m_done.end(), earlier,
+                       earlier + static_cast<std::ptrdiff_t>(length),
+                       [](wchar_t a, wchar_t b) { return Upper(a) == Upper(b); });
   }
+  if (!known) m_doneHeaders.emplace(hash, open);
 }
 
 bool CExpandingText::AdvanceToDollar() {
-  while (!m_rest.empty()) {
+  bool found = false;
+  while (!m_rest.empty() && !found) {
     const wchar_t c = m_rest.back();
-    if (c == L'$') return true;
+    found = c == L'$';
+    if (found) break;
     m_rest.pop_back();
     m_originalLeft = std::min(m_originalLeft, m_rest.size());
     AppendDone(c);
   }
-  return false;
+  ForgetConsumed();
+  return found;
 }
 
 bool CExpandingText::NameAtScan(std::wstring& name) const {
@@ -81,25 +102,60 @@ bool CExpandingText::NameAtScan(std::wstring& name) const {
 void CExpandingText::Replace(std::size_t removed, const std::wstring& replacement) {
   m_rest.resize(m_rest.size() - removed);
   m_originalLeft = std::min(m_originalLeft, m_rest.size());
+  ForgetConsumed();
+  IndexInserted(replacement);
   m_rest.append(replacement.rbegin(), replacement.rend());
+}
+
+// The "[" of a replacement about to be put in front of the rest. The key of the last one
+// may run on into the text behind, so it is compared in full at every lookup instead.
+void CExpandingText::IndexInserted(const std::wstring& replacement) {
+  const std::size_t top = m_rest.size() + replacement.size() - 1;  // m_rest index of its first character
+  CKeyScanner keys;
+  std::vector<CInsertedOpen> opens;
+  for (std::size_t i = 0; i < replacement.size(); ++i) {
+    std::uint64_t hash = 0;
+    std::size_t open = 0;
+    if (keys.Take(replacement[i], i, hash, open)) opens.push_back({hash, top - open, true});
+  }
+  if (keys.open != kNone) opens.push_back({0, top - keys.open, false});
+  std::sort(opens.begin(), opens.end(), [](const auto& a, const auto& b) { return a.rest < b.rest; });
+  for (const auto& open : opens) {
+    m_insertedOpens.push_back(open);
+    if (open.indexed) {
+      m_insertedByKey[open.hash].push_back(open.rest);
+    } else {
+      m_insertedUnindexed.push_back(open.rest);
+    }
+  }
+}
+
+// Drops what the index knows of inserted text that has been scanned or replaced.
+void CExpandingText::ForgetConsumed() {
+  while (!m_insertedOpens.empty() && m_insertedOpens.back().rest >= m_rest.size()) {
+    const CInsertedOpen& open = m_insertedOpens.back();
+    if (open.indexed) {
+      auto& list = m_insertedByKey[open.hash];
+      list.pop_back();
+      if (list.empty()) m_insertedByKey.erase(open.hash);
+    } else {
+      m_insertedUnindexed.pop_back();
+    }
+    m_insertedOpens.pop_back();
+  }
+  m_insertedItems.erase(m_insertedItems.lower_bound({m_rest.size(), 0}), m_insertedItems.end());
 }
 
 std::wstring CExpandingText::Take() const { return m_done + std::wstring(m_rest.rbegin(), m_rest.rend()); }
 
 void CExpandingText::BuildOriginalIndex() {
   m_originalIndexed = true;
-  std::size_t open = kNone;
-  std::uint64_t hash = kHashSeed;
+  CKeyScanner keys;
   for (std::size_t coordinate = m_originalSize - m_originalLeft; coordinate < m_originalSize; ++coordinate) {
-    const wchar_t c = m_rest[m_originalSize - 1 - coordinate];
-    if (c == L'[') {
-      open = coordinate;
-      hash = kHashSeed;
-    } else if (c == L']' && open != kNone) {
+    std::uint64_t hash = 0;
+    std::size_t open = 0;
+    if (keys.Take(m_rest[m_originalSize - 1 - coordinate], coordinate, hash, open)) {
       m_originalHeaders.emplace_back(hash, open);
-      open = kNone;
-    } else if (open != kNone) {
-      hash = HashStep(hash, c);
     }
   }
   std::sort(m_originalHeaders.begin(), m_originalHeaders.end());
@@ -113,67 +169,92 @@ bool CExpandingText::MatchesAt(std::size_t position, const std::wstring& upperHe
   return true;
 }
 
-bool CExpandingText::FindInDone(const std::wstring& upperHeader, bool bracketFree, CHit& hit) const {
-  if (!bracketFree) {
-    const auto at = std::search(m_done.begin(), m_done.end(), upperHeader.begin(), upperHeader.end(), SameNoCase);
-    if (at == m_done.end()) return false;
-    const auto open = static_cast<std::size_t>(at - m_done.begin());
-    hit = {CPart::kDone, open, open};
-    return true;
-  }
-  std::size_t best = kNone;
-  const auto [first, last] = m_doneHeaders.equal_range(KeyHash(upperHeader));
-  for (auto it = first; it != last; ++it) {
-    if (it->second < best && MatchesAt(it->second, upperHeader)) best = it->second;
-  }
-  if (best == kNone) return false;
-  hit = {CPart::kDone, best, best};
-  return true;
-}
-
-// Headers that begin in the finished part or in inserted text not yet scanned, and end
-// behind it: the window is the inserted text and a header's length on either side.
-bool CExpandingText::FindAtBoundary(const std::wstring& upperHeader, CHit& hit) const {
-  const std::size_t left = std::min(m_done.size(), upperHeader.size() - 1);
-  const std::size_t inserted = m_rest.size() - m_originalLeft;
-  const std::size_t right = std::min(m_originalLeft, upperHeader.size() - 1);
-  const std::size_t from = m_done.size() - left;
-  std::wstring window;
-  window.reserve(left + inserted + right);
-  for (std::size_t i = 0; i < left + inserted + right; ++i) window.push_back(At(from + i));
-  const auto at = std::search(window.begin(), window.end(), upperHeader.begin(), upperHeader.end(), SameNoCase);
-  const auto offset = static_cast<std::size_t>(at - window.begin());
-  if (at == window.end() || offset >= left + inserted) return false;
-  hit = {CPart::kBoundary, from + offset, 0};
-  return true;
-}
-
-bool CExpandingText::FindInOriginal(const std::wstring& upperHeader, bool bracketFree, CHit& hit) {
-  const std::size_t start = m_originalSize - m_originalLeft;
-  if (!bracketFree) {
-    const auto first = m_rest.rbegin() + static_cast<std::ptrdiff_t>(m_rest.size() - m_originalLeft);
-    const auto at = std::search(first, m_rest.rend(), upperHeader.begin(), upperHeader.end(), SameNoCase);
-    if (at == m_rest.rend()) return false;
-    const auto offset = static_cast<std::size_t>(at - first);
-    hit = {CPart::kOriginal, OriginalStart() + offset, start + offset};
-    return true;
-  }
-  if (!m_originalIndexed) BuildOriginalIndex();
+bool CExpandingText::FindInDone(const std::wstring& upperHeader, bool bracketFree, CHit& hit) {
   const std::uint64_t hash = KeyHash(upperHeader);
-  auto it = std::lower_bound(m_originalHeaders.begin(), m_originalHeaders.end(), std::make_pair(hash, start));
-  for (; it != m_originalHeaders.end() && it->first == hash; ++it) {
-    const std::size_t position = OriginalStart() + (it->second - start);
-    if (MatchesAt(position, upperHeader)) {
-      hit = {CPart::kOriginal, position, it->second};
+  if (bracketFree) {
+    std::size_t best = kNone;
+    const auto [first, last] = m_doneHeaders.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+      if (it->second < best && MatchesAt(it->second, upperHeader)) best = it->second;
+    }
+    if (best == kNone) return false;
+    hit = {CPart::kDone, best, best};
+    return true;
+  }
+  const auto found = m_doneOpens.find(hash);
+  if (found == m_doneOpens.end()) return false;
+  const std::vector<std::size_t>& opens = found->second;
+  std::size_t& cursor = m_doneCursors[upperHeader];
+  // Only headers wholly inside the finished part; one that reaches behind it may still match.
+  for (; cursor < opens.size() && opens[cursor] + upperHeader.size() <= m_done.size(); ++cursor) {
+    if (MatchesAt(opens[cursor], upperHeader)) {
+      hit = {CPart::kDone, opens[cursor], opens[cursor]};
       return true;
     }
   }
   return false;
 }
 
+// Headers that begin in the finished part and end behind it: the window is a header's
+// length on either side of the scan point.
+bool CExpandingText::FindAtBoundary(const std::wstring& upperHeader, CHit& hit) const {
+  const std::size_t left = std::min(m_done.size(), upperHeader.size() - 1);
+  const std::size_t right = std::min(m_rest.size(), upperHeader.size() - 1);
+  const std::size_t from = m_done.size() - left;
+  std::wstring window;
+  window.reserve(left + right);
+  for (std::size_t i = 0; i < left + right; ++i) window.push_back(At(from + i));
+  const auto at = std::search(window.begin(), window.end(), upperHeader.begin(), upperHeader.end(), SameNoCase);
+  const auto offset = static_cast<std::size_t>(at - window.begin());
+  if (at == window.end() || offset >= left) return false;
+  hit = {CPart::kBoundary, from + offset, 0};
+  return true;
+}
+
+// Headers that begin in inserted text not yet scanned: the first is the one nearest the scan
+// point, the highest index in m_rest.
+bool CExpandingText::FindInInserted(const std::wstring& upperHeader, CHit& hit) const {
+  std::size_t best = kNone;
+  auto position = [this](std::size_t rest) { return m_done.size() + (m_rest.size() - 1 - rest); };
+  if (const auto found = m_insertedByKey.find(KeyHash(upperHeader)); found != m_insertedByKey.end()) {
+    for (auto it = found->second.rbegin(); it != found->second.rend() && best == kNone; ++it) {
+      if (MatchesAt(position(*it), upperHeader)) best = *it;
+    }
+  }
+  for (auto it = m_insertedUnindexed.rbegin(); it != m_insertedUnindexed.rend(); ++it) {
+    if (best != kNone && *it < best) break;
+    if (MatchesAt(position(*it), upperHeader)) {
+      best = *it;
+      break;
+    }
+  }
+  if (best == kNone) return false;
+  hit = {CPart::kInserted, position(best), best};
+  return true;
+}
+
+bool CExpandingText::FindInOriginal(const std::wstring& upperHeader, CHit& hit) {
+  if (!m_originalIndexed) BuildOriginalIndex();
+  const std::size_t start = m_originalSize - m_originalLeft;
+  std::size_t& cursor = m_originalCursors[upperHeader];
+  cursor = std::max(cursor, start);
+  const std::uint64_t hash = KeyHash(upperHeader);
+  auto it = std::lower_bound(m_originalHeaders.begin(), m_originalHeaders.end(), std::make_pair(hash, cursor));
+  // The untouched tail never changes, so a candidate that does not match never will.
+  for (; it != m_originalHeaders.end() && it->first == hash; ++it) {
+    const std::size_t position = OriginalStart() + (it->second - start);
+    if (MatchesAt(position, upperHeader)) {
+      hit = {CPart::kOriginal, position, it->second};
+      return true;
+    }
+    cursor = it->second + 1;
+  }
+  return false;
+}
+
 bool CExpandingText::Find(const std::wstring& upperHeader, bool bracketFree, CHit& hit) {
   return FindInDone(upperHeader, bracketFree, hit) || FindAtBoundary(upperHeader, hit) ||
-         FindInOriginal(upperHeader, bracketFree, hit);
+         FindInInserted(upperHeader, hit) || FindInOriginal(upperHeader, hit);
 }
 
 // Item 0 of the trimmed value that starts at position; reach is one past the last character
@@ -212,6 +293,7 @@ bool CExpandingText::FirstItem(const std::wstring& name, std::wstring& item) {
   const bool bracketFree = name.find_first_of(L"[]") == std::wstring::npos;
   CHit hit{};
   if (!Find(header, bracketFree, hit)) return false;
+  if (hit.part == CPart::kInserted) return InsertedItem(hit, header.size(), item);
   auto* memo = hit.part == CPart::kDone ? &m_doneItems : hit.part == CPart::kOriginal ? &m_originalItems : nullptr;
   // Headers of different names can share their "[", so values are known by where they start.
   const std::size_t valueAnchor = hit.anchor + header.size();
@@ -227,5 +309,19 @@ bool CExpandingText::FirstItem(const std::wstring& name, std::wstring& item) {
   if (hit.part == CPart::kOriginal || (hit.part == CPart::kDone && reach <= m_done.size())) {
     (*memo)[valueAnchor] = item;
   }
+  return true;
+}
+
+// Everything a value in inserted text is read from lies behind its "[", which stays as it is
+// until the scan reaches it.
+bool CExpandingText::InsertedItem(const CHit& hit, std::size_t headerSize, std::wstring& item) {
+  const auto key = std::make_pair(hit.anchor, headerSize);
+  if (const auto known = m_insertedItems.find(key); known != m_insertedItems.end()) {
+    item = known->second;
+    return true;
+  }
+  std::size_t reach = 0;
+  item = ItemOfValueAt(hit.open + headerSize, reach);
+  m_insertedItems[key] = item;
   return true;
 }

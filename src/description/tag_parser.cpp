@@ -2,7 +2,6 @@
 #include "description/tag_parser.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "description/setup_description.h"
 #include "framework/framework.h"
@@ -14,7 +13,7 @@ const wchar_t kMissingTagCaption[] = L"Ini Parser";
 }  // namespace
 
 bool IsDescriptionSpace(wchar_t c) {
-  if (c > kLastNarrowCharacter) return std::iswspace(static_cast<wint_t>(c)) != 0;
+  if (c > kLastNarrowCharacter) return IsWideSpace(c);
   return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
 }
 

@@ -56,9 +56,11 @@ std::wstring UserFolder(const std::string& key, const char* fallback) {
 
 std::wstring GetProgramFilesFolder() { return L"/opt"; }
 
+// A relative value names no folder (the setup temp folder would land at the root), so it
+// counts as unset.
 std::wstring GetTempFolder() {
   for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
-    if (!Env(name).empty()) return Folder(Env(name));
+    if (Env(name).starts_with('/')) return Folder(Env(name));
   }
   return L"/tmp";
 }

@@ -24,5 +24,9 @@ std::wstring FromUtf16Le(std::string_view bytes);
 
 // Upper-cases the ASCII letters a to z only; every other character stays as it is.
 std::wstring AsciiUpper(std::wstring_view text);
+// True for a character above U+00FF that the platform's wide classification calls a space
+// (iswspace on Windows). Linux answers as Windows does: its C locale, the one Setup runs in,
+// knows no space beyond ASCII, and a description must trim alike on both.
+bool IsWideSpace(wchar_t c);
 // Lower-cases the whole text as the platform's text rules do (CharLowerW on Windows).
 std::wstring LowerCase(std::wstring_view text);

@@ -13,3 +13,11 @@ std::wstring LowerCase(std::wstring_view text) {
   for (auto& c : out) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
   return out;
 }
+
+// The characters above U+00FF that Windows' iswspace calls spaces: the Unicode white space
+// of that range (the ogham space mark, the spaces U+2000 to U+200A, the line and paragraph
+// separators, the narrow no-break, medium mathematical and ideographic spaces).
+bool IsWideSpace(wchar_t c) {
+  return c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
+}

@@ -1,6 +1,7 @@
 // Windows 8-bit text: the ANSI code page, as the system's own conversions use it.
 #include <windows.h>
 
+#include <cwctype>
 #include <vector>
 
 #include "system/text.h"
@@ -30,3 +31,5 @@ std::wstring LowerCase(std::wstring_view text) {
   if (!out.empty()) CharLowerBuffW(out.data(), static_cast<DWORD>(out.size()));
   return out;
 }
+
+bool IsWideSpace(wchar_t c) { return c > 0xFF && std::iswspace(static_cast<wint_t>(c)) != 0; }

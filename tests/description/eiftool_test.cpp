@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "description/eif_decrypt.h"
+#include "eif_check.h"
 #include "support/test_support.h"
 
 namespace {
@@ -51,6 +54,21 @@ TEST_F(EifToolTest, FailuresExitNonZero) {
   EXPECT_NE(Run({L"pack", L"--public-key", Path(L"k.hex"), L"--signature", Signature(), Path(L"in.txt"), Path(L"o")}),
             0);
   EXPECT_NE(Run({L"check", Path(L"missing.eif")}), 0);
+}
+
+// Catches a report that a description can add lines to: placeholder names and entries may
+// hold line feeds and carriage returns, which would let it print "OK: ready to publish".
+TEST_F(EifToolTest, CheckReportKeepsDescriptionTextOnItsLines) {
+  WriteFileBytes(Path(L"d.ini"),
+                 "[Download Sites]\r\na\rOK: ready to publish\r\n[Files to download]/a -> a\r\n"
+                 "[X]$\nOK: ready to publish\n$\r\n[End]End");
+  std::ostringstream report;
+  EXPECT_EQ(CheckDescription(Path(L"d.ini"), GetBuiltInDescriptionKey(), GetBuiltInEifSignature(), report), 1);
+  const std::string text = report.str();
+  EXPECT_EQ(text.find("\nOK"), std::string::npos) << text;
+  EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+  EXPECT_NE(text.find("  1. a\\rOK: ready to publish\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("placeholder $\\nOK: ready to publish\\n$ names a missing tag"), std::string::npos) << text;
 }
 
 struct CCheckCase {

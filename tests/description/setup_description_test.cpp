@@ -70,6 +70,21 @@ TEST_F(SetupDescriptionTest, DecodesUtf16WithMarkAndEightBitText) {
   EXPECT_EQ(m_description.GetValue(L"A"), L"plain");
 }
 
+// Catches a lone surrogate in a UTF-16 description that swallows the unit behind it (a "["
+// or a pair), ends the text, is lost as the last unit, or stays a surrogate on Linux, where
+// text is UTF-32.
+TEST_F(SetupDescriptionTest, LoneSurrogatesInUtf16KeepTheirNeighbours) {
+  const char16_t high = 0xD800, low = 0xDC00;
+  ASSERT_TRUE(LoadPlain(Utf16File(std::u16string(u"[A]") + high + u"[B]" + low + u"x[C]" + high + u"\U0001F600" +
+                                  u"[End]End[D]" + high)));
+  const auto unit = [](char16_t value) { return kIsWindows ? static_cast<wchar_t>(value) : L'\uFFFD'; };
+  EXPECT_EQ(m_description.GetValue(L"A"), std::wstring(1, unit(high)));
+  EXPECT_EQ(m_description.GetValue(L"B"), std::wstring(1, unit(low)) + L"x");
+  EXPECT_EQ(m_description.GetValue(L"C"), std::wstring(1, unit(high)) + L"\U0001F600");
+  EXPECT_EQ(m_description.GetValue(L"D"), std::wstring(1, unit(high)));
+  EXPECT_TRUE(m_boxes.m_boxes.empty());
+}
+
 // Catches the mark being honoured in an encrypted description, where Load (not decryption)
 // must decode it.
 TEST_F(SetupDescriptionTest, DecodesUtf16InsideAnEifFile) {
@@ -172,6 +187,28 @@ INSTANTIATE_TEST_SUITE_P(
                       "[A]$B$$B$[B]$C$$C$[C]$D$$D$[D]$E$$E$[E]$F$$F$[F]$G$$G$[G]$H$$H$[H]$I$$I$[I]$J$$J$"
                       "[J]$K$$K$[K]$L$$L$[L]$M$$M$[M]$N$$N$[N]$O$$O$[O]$P$$P$[P]$Q$$Q$[Q]$R$$R$[R]$S$$S$"
                       "[S]$T$$T$[T]$U$$U$[U]0123456789012345678901234567890123456789[End]End"));
+
+// How many placeholders a description holds and whether it loads.
+struct CReplacementCase {
+  int placeholders;
+  bool loads;
+};
+
+class ReplacementLimitTest : public SetupDescriptionTest, public ::testing::WithParamInterface<CReplacementCase> {};
+
+// Catches a replacement limit that is off by one, or one left to the size limit alone: each
+// replacement here makes the text shorter, so only the count can stop the expansion.
+TEST_P(ReplacementLimitTest, CountAloneStopsTheExpansion) {
+  std::string text = "[A]x\r\n[B]";
+  for (int i = 0; i < GetParam().placeholders; ++i) text += "$A$";
+  EXPECT_EQ(LoadPlain(text + "\r\n[End]End"), GetParam().loads);
+  if (GetParam().loads) {
+    EXPECT_EQ(m_description.GetValue(L"B"), std::wstring(static_cast<std::size_t>(GetParam().placeholders), L'x'));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, ReplacementLimitTest,
+                         ::testing::Values(CReplacementCase{4096, true}, CReplacementCase{4097, false}));
 
 // Catches the nesting test refusing a placeholder used twice side by side.
 TEST_F(SetupDescriptionTest, RepeatedButFinitePlaceholdersExpand) {

@@ -88,11 +88,14 @@ TEST_F(TagParserTest, MissingTagHandlerReplacesTheMessageBox) {
   EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
-// Catches trimming that stops at NBSP-like narrow characters (not white space here) or misses
-// a wide space above U+00FF that the platform classifies as one.
+// Catches trimming that stops at NBSP-like narrow characters (not white space here), misses
+// a wide space above U+00FF (the ideographic and em spaces; Linux's own C-locale
+// classification knows none), or takes a zero-width space for one.
 TEST(TagTrimTest, TrimsOnlyDescriptionSpace) {
   EXPECT_EQ(TrimDescriptionSpace(L"\v\f x \t"), L"x");
   EXPECT_EQ(TrimDescriptionSpace(L"\u00A0x\u00A0"), L"\u00A0x\u00A0");
+  EXPECT_EQ(TrimDescriptionSpace(L"\u3000\u2003x\u3000y\u2003\u3000"), L"x\u3000y");
+  EXPECT_EQ(TrimDescriptionSpace(L"\u200Bx\u200B"), L"\u200Bx\u200B");
 }
 
 }  // namespace

@@ -149,3 +149,38 @@ TEST_F(DownloadRulesTest, ErrorPageChunkIsNeitherWrittenNorReported) {
   EXPECT_EQ(m_window.m_progress, expected);
   EXPECT_FALSE(FileExists(Destination()));
 }
+
+// Reads of one response and whether its not-found title makes every attempt fail.
+struct CPageBoundaryCase {
+  const char* name;
+  std::vector<std::string> reads;
+  bool errorPage;
+};
+
+const std::string kTitle = "<title>404 Not Found</title>";
+
+class ErrorPageBoundaryTest : public DownloadRulesTest, public ::testing::WithParamInterface<CPageBoundaryCase> {};
+
+// Catches the test applied only below 1024 bytes received (a page of exactly 1024 bytes kept
+// as the file), only to responses that fit in one chunk, or to chunks past the first 1024.
+TEST_P(ErrorPageBoundaryTest, OnlyChunksWithinTheFirst1024BytesAreTested) {
+  std::string body;
+  for (const auto& read : GetParam().reads) body += read;
+  m_transport.m_reads = GetParam().reads;
+  m_transport.m_declared = body.size();
+  CFakeClock clock(1000, 100);
+  EXPECT_EQ(Downloader(clock).DownloadFile(L"http://x/f", Destination(), nullptr), !GetParam().errorPage);
+  EXPECT_EQ(m_transport.m_opens, GetParam().errorPage ? 4 : 1);
+  if (!GetParam().errorPage) {
+    EXPECT_EQ(ReadFileBytes(Destination()), body);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ErrorPageBoundaryTest,
+    ::testing::Values(CPageBoundaryCase{"PageOfExactly1024Bytes", {kTitle + std::string(1024 - 28, ' ')}, true},
+                      CPageBoundaryCase{
+                          "PageOf1500Bytes", {kTitle + std::string(1024 - 28, ' '), std::string(476, ' ')}, true},
+                      CPageBoundaryCase{"TitleInAChunkEndingAtByte1024", {std::string(996, 'x'), kTitle}, true},
+                      CPageBoundaryCase{"TitleInAChunkEndingAtByte1025", {std::string(997, 'x'), kTitle}, false}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -205,6 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
         CBadCase{"NotFoundPageWithStatus404",
                  [](CLoopbackServer& s) { s.Serve("/f", WithStatus(FileResponse(kNotFoundPage), 404, "Not Found")); },
                  false},
+        // 400 is the first error status: the body is a plain file by every other rule.
+        CBadCase{"BadRequestWithPlainBody",
+                 [](CLoopbackServer& s) {
+                   s.Serve("/f", WithStatus(FileResponse(GeneratedBody(5000)), 400, "Bad Request"));
+                 },
+                 false},
         CBadCase{"ServerErrorWithPlainBody",
                  [](CLoopbackServer& s) {
                    s.Serve("/f", WithStatus(FileResponse(GeneratedBody(5000)), 500, "Internal Server Error"));

@@ -157,6 +157,7 @@ void CLoopbackServer::Answer(SocketHandle client) {
 }
 
 std::uint64_t CLoopbackServer::SendResponse(SocketHandle client, const CServedResponse& response) {
+  if (!response.raw.empty()) return SendAll(client, response.raw.data(), response.raw.size()) ? response.raw.size() : 0;
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
   head += "Connection: close\r\n" + response.extraHeaders;
   if (response.declaredLength) head += "Content-Length: " + std::to_string(*response.declaredLength) + "\r\n";

@@ -32,6 +32,9 @@ struct CServedResponse {
   std::string location;
   // Raw header lines sent as they are, each ending in CR LF, right behind the status line.
   std::string extraHeaders;
+  // When not empty: these bytes exactly (status line, headers and body, however malformed)
+  // instead of everything above.
+  std::string raw;
 
   std::uint64_t BodySize() const { return generatedBytes != 0 ? generatedBytes : body.size(); }
 };

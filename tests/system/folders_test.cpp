@@ -17,17 +17,31 @@ TEST(FoldersTest, TempFolderFollowsTheEnvironmentWithoutTrailingSeparator) {
   EXPECT_EQ(GetTempFolder(), temp.Path());
 }
 
-// Catches the Linux fallbacks for the temporary folder being taken in the wrong order.
-TEST(FoldersTest, TempFolderFallsBackToRuntimeDirThenTmp) {
+// TMPDIR and XDG_RUNTIME_DIR as set ("" for unset) and the temporary folder they give.
+struct CTempEnvCase {
+  const char* name;
+  const wchar_t* tmpdir;
+  const wchar_t* runtimeDir;
+  const wchar_t* expected;
+};
+
+class TempFolderEnvTest : public ::testing::TestWithParam<CTempEnvCase> {};
+
+// Catches the Linux fallbacks taken in the wrong order (the runtime folder winning over
+// TMPDIR), or a relative TMPDIR taken, which put the setup temp folder at the root.
+TEST_P(TempFolderEnvTest, TmpdirThenRuntimeDirThenTmp) {
   if (kIsWindows) GTEST_SKIP() << "Linux mapping";
-  CScopedEnv tmpdir("TMPDIR", L"");
-  {
-    CScopedEnv runtime("XDG_RUNTIME_DIR", L"/run/user/4242");
-    EXPECT_EQ(GetTempFolder(), L"/run/user/4242");
-  }
-  CScopedEnv runtime("XDG_RUNTIME_DIR", L"");
-  EXPECT_EQ(GetTempFolder(), L"/tmp");
+  CScopedEnv tmpdir("TMPDIR", GetParam().tmpdir);
+  CScopedEnv runtime("XDG_RUNTIME_DIR", GetParam().runtimeDir);
+  EXPECT_EQ(GetTempFolder(), GetParam().expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Settings, TempFolderEnvTest,
+                         ::testing::Values(CTempEnvCase{"Both", L"/var/tmp/x/", L"/run/user/4242", L"/var/tmp/x"},
+                                           CTempEnvCase{"RuntimeDirOnly", L"", L"/run/user/4242", L"/run/user/4242"},
+                                           CTempEnvCase{"RelativeTmpdir", L"tmp", L"/run/user/4242", L"/run/user/4242"},
+                                           CTempEnvCase{"Neither", L"", L"", L"/tmp"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Catches user folders read wrongly from user-dirs.dirs, or created when they are missing.
 TEST(FoldersTest, UserFoldersComeFromUserDirsAndAreNeverCreated) {
@@ -63,8 +77,8 @@ TEST(FoldersTest, StartMenuFolderIsCreatedWhenMissing) {
 
 // Catches folders with a trailing separator on the platform's own answers.
 TEST(FoldersTest, EveryFolderLacksATrailingSeparator) {
-  for (const std::wstring& folder : {GetProgramFilesFolder(), GetTempFolder(), GetDesktopFolder(),
-                                     GetMyDocumentsFolder()}) {
+  for (const std::wstring& folder :
+       {GetProgramFilesFolder(), GetTempFolder(), GetDesktopFolder(), GetMyDocumentsFolder()}) {
     if (!folder.empty()) {
       EXPECT_FALSE(IsPathSeparator(folder.back()));
     }

@@ -58,6 +58,22 @@ TEST(TextTest, Utf8RoundTripsEveryPlane) {
   EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
 }
 
+// Catches a lone surrogate (high, low, or a high one before a pair) written as bytes that
+// are no UTF-8, dropped, or swallowing the character behind it.
+TEST(TextTest, LoneSurrogatesBecomeOneReplacementCharacter) {
+  const auto unit = [](unsigned value) { return static_cast<wchar_t>(value); };
+  EXPECT_EQ(ToUtf8(std::wstring{L'a', unit(0xD800), L'b'}),
+            "a\xEF\xBF\xBD"
+            "b");
+  EXPECT_EQ(ToUtf8(std::wstring{L'a', unit(0xDC00), L'b'}),
+            "a\xEF\xBF\xBD"
+            "b");
+  EXPECT_EQ(ToUtf8(std::wstring{L'a', unit(0xDBFF)}), "a\xEF\xBF\xBD");
+  if (kIsWindows) {
+    EXPECT_EQ(ToUtf8(std::wstring{unit(0xD800), unit(0xD83D), unit(0xDE00)}), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
+  }
+}
+
 // Catches 8-bit text that loses Windows-1252 bytes written on Windows.
 TEST(TextTest, NarrowTextReadsUtf8AndFallsBackToWindows1252) {
   EXPECT_EQ(DecodeNarrowText("plain ASCII"), L"plain ASCII");

@@ -1,6 +1,7 @@
 // The report of eiftool check (see eif_check.h).
 #include "eif_check.h"
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -31,7 +32,7 @@ constexpr CTagRule kTags[] = {
 struct CCheck {
   std::ostream& out;
   std::vector<std::string> problems;
-  void Problem(const std::wstring& text) { problems.push_back(ToUtf8(text)); }
+  void Problem(const std::wstring& text) { problems.push_back(ReportText(text)); }
 };
 
 void ReportIfNotPlain(CCheck& check, const std::wstring& what, const std::wstring& name) {
@@ -94,7 +95,7 @@ void ReportSites(CCheck& check, CSetupDescription& description, const std::wstri
   std::wstring site;
   std::size_t count = 0;
   for (bool ok = description.GetFirstSite(site); ok; ok = description.GetNextSite(site)) {
-    check.out << "  " << ++count << ". " << ToUtf8(site) << "\n";
+    check.out << "  " << ++count << ". " << ReportText(site) << "\n";
   }
   if (count == 0) check.Problem(L"\"Download Sites\" lists no site");
   ReportItemsAfterEnd(check, description.Text(), kSitesTag, count);
@@ -118,7 +119,7 @@ std::vector<std::wstring> ReportFiles(CCheck& check, CSetupDescription& descript
       }
       break;
     }
-    check.out << "  " << ++count << ". " << ToUtf8(remote) << " -> " << ToUtf8(local) << "\n";
+    check.out << "  " << ++count << ". " << ReportText(remote) << " -> " << ReportText(local) << "\n";
     ReportIfNotPlain(check, L"local name", local);
     locals.push_back(local);
   }
@@ -151,7 +152,8 @@ void ReportTags(CCheck& check, const std::wstring& text) {
   for (const auto& tag : kTags) {
     std::wstring value;
     if (GetTagValueIn(text, tag.name, value)) {
-      check.out << "  [" << ToUtf8(tag.name) << "] " << ToUtf8(TrimDescriptionSpace(GetItemOfValue(value, 0))) << "\n";
+      check.out << "  [" << ToUtf8(tag.name) << "] " << ReportText(TrimDescriptionSpace(GetItemOfValue(value, 0)))
+                << "\n";
     } else {
       check.out << "  [" << ToUtf8(tag.name) << "] missing" << (tag.required ? "" : " (optional)") << "\n";
       if (tag.required) check.Problem(std::wstring(L"tag \"") + tag.name + L"\" is missing");
@@ -181,9 +183,29 @@ std::optional<std::wstring> ReadRawText(CCheck& check, const std::wstring& path,
 
 }  // namespace
 
+std::string ReportText(std::wstring_view text) {
+  std::wstring shown;
+  for (const wchar_t c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (c == L'\n') {
+      shown += L"\\n";
+    } else if (c == L'\r') {
+      shown += L"\\r";
+    } else if (c == L'\t') {
+      shown += L"\\t";
+    } else if (code < 0x20 || code == 0x7F) {
+      static const wchar_t kHex[] = L"0123456789abcdef";
+      shown += {L'\\', L'x', kHex[code >> 4], kHex[code & 0xF]};
+    } else {
+      shown.push_back(c);
+    }
+  }
+  return ToUtf8(shown);
+}
+
 int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out) {
   CCheck check{out, {}};
-  out << "File: " << ToUtf8(path) << "\n";
+  out << "File: " << ReportText(path) << "\n";
   const std::optional<std::wstring> raw = ReadRawText(check, path, key, signature);
   bool loaded = false;
   if (raw) {

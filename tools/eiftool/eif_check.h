@@ -6,6 +6,11 @@
 #include <string>
 #include <string_view>
 
+// Text from the description as the report shows it: control characters (line feeds and
+// carriage returns in placeholder names, say) as \n, \r, \t or \xNN, so that no description
+// can add lines of its own to the report.
+std::string ReportText(std::wstring_view text);
+
 // Writes the report to out. Returns 0 when the description loads and every entry is usable,
 // 1 otherwise. Never shows a message box.
 int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out);
