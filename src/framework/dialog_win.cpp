@@ -105,6 +105,10 @@ void PlatformSendProgressPosition(CProgressCtrl& control, std::int32_t position)
 
 void PlatformRedrawProgress(CProgressCtrl& control) {
   if (ControlWindow(control) == nullptr) return;
+  // A new position invalidates exactly the part of the bar it changes, to the pixel. With
+  // nothing invalid, a forced repaint would put the same pixels on the screen again: a large
+  // file sends a message per kilobyte, and most of them move the bar by less than a pixel.
+  if (GetUpdateRect(ControlWindow(control), nullptr, FALSE) == FALSE) return;
   InvalidateRect(ControlWindow(control), nullptr, TRUE);
   RedrawWindow(ControlWindow(control), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
