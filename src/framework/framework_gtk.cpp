@@ -121,6 +121,10 @@ void PaintWindow(CDialog& dialog, cairo_t* cr) {
   for (CBoundBar& bar : p.bars) PaintBar(cr, bar);
 }
 
+// A close request from the window manager is ignored, as the Windows dialog ignores one: the
+// run alone decides when the window goes, and it must never find it gone.
+gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
+
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer dialog) {
   PaintWindow(*static_cast<CDialog*>(dialog), cr);
   return TRUE;
@@ -186,6 +190,7 @@ bool PlatformCreateDialog(CDialog& dialog) {
     gtk_window_set_transient_for(window, GTK_WINDOW(dialog.Parent()->m_nativeHandle));
   }
   g_signal_connect(p->window, "draw", G_CALLBACK(OnDraw), &dialog);
+  g_signal_connect(p->window, "delete-event", G_CALLBACK(OnDeleteEvent), nullptr);
   dialog.m_platform = p;
   dialog.m_nativeHandle = p->window;
   gtk_window_set_title(window, ToUtf8(dialog.m_windowText).c_str());
