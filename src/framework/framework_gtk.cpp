@@ -25,9 +25,9 @@ constexpr int kFramePixels = 1;
 constexpr CBaseUnits kFallbackBaseUnits{6, 13};
 // Enough for any burst of pending events; the drain never waits for more.
 constexpr int kMostEventsPerDrain = 1000;
-// While the bar stays as it is, what GTK has pending is seen to this often: a window uncovered
-// meanwhile is drawn again within a fraction of a second.
-constexpr gint64 kSkippedDrainIntervalUs = 50'000;
+// While the bar moves, what GTK has pending is seen to this often: a window uncovered meanwhile
+// is drawn again within a twentieth of a second.
+constexpr gint64 kProgressDrainIntervalUs = 50'000;
 // A message box's margins and the width at which its text wraps.
 constexpr int kBoxSpacing = 12;
 constexpr int kBoxTextWidthChars = 60;
@@ -130,17 +130,17 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer dialog) {
   return TRUE;
 }
 
-// Draws straight into the window, outside any main loop; bar null means the whole window.
-void DrawNow(CDialog& dialog, CBoundBar* bar) {
+// Draws straight into the window, outside any main loop: the bar within part (client
+// coordinates), or with bar null the whole window.
+void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part) {
   CDialogPlatform& p = *dialog.m_platform;
   GdkWindow* window = gtk_widget_get_window(p.window);
   if (window != nullptr && gdk_window_is_viewable(window)) {
-    const CRect area = bar != nullptr ? bar->rect : p.client;
-    const cairo_rectangle_int_t pixels = bar != nullptr
-                                             ? cairo_rectangle_int_t{area.left + kFramePixels, area.top + kFramePixels,
-                                                                     area.Width(), area.Height()}
-                                             : cairo_rectangle_int_t{0, 0, area.Width() + 2 * kFramePixels,
-                                                                     area.Height() + 2 * kFramePixels};
+    const cairo_rectangle_int_t pixels =
+        bar != nullptr ? cairo_rectangle_int_t{part.left + kFramePixels, part.top + kFramePixels, part.Width(),
+                                               part.Height()}
+                       : cairo_rectangle_int_t{0, 0, p.client.Width() + 2 * kFramePixels,
+                                               p.client.Height() + 2 * kFramePixels};
     cairo_region_t* region = cairo_region_create_rectangle(&pixels);
     GdkDrawingContext* drawing = gdk_window_begin_draw_frame(window, region);
     cairo_t* cr = gdk_drawing_context_get_cairo_context(drawing);
@@ -154,7 +154,14 @@ void DrawNow(CDialog& dialog, CBoundBar* bar) {
     cairo_region_destroy(region);
     gdk_display_flush(gdk_window_get_display(window));
   }
-  DrainPendingEvents();
+}
+
+// What a new fill changes on the screen: while the fill only grows, the columns between its
+// old and its new end; otherwise the whole bar.
+CRect ChangedPart(const CBoundBar& bar, int fill) {
+  const CRect& r = bar.rect;
+  if (bar.paintedFill < 0 || fill < bar.paintedFill) return r;
+  return {r.left + 1 + bar.paintedFill, r.top + 1, r.left + 1 + fill, r.bottom - 1};
 }
 
 CBoundBar* FindBar(const CProgressCtrl& control) {
@@ -236,7 +243,10 @@ void PlatformSetTopmost(CDialog& dialog, bool topmost) {
   DrainPendingEvents();
 }
 
-void PlatformRedrawDialog(CDialog& dialog) { DrawNow(dialog, nullptr); }
+void PlatformRedrawDialog(CDialog& dialog) {
+  DrawNow(dialog, nullptr, {});
+  DrainPendingEvents();
+}
 
 void PlatformBindProgress(CDialog& dialog, int id, CProgressCtrl& control) {
   if (dialog.m_platform == nullptr) return;
@@ -253,17 +263,15 @@ void PlatformRedrawProgress(CProgressCtrl& control) {
   CBoundBar* bar = FindBar(control);
   if (bar == nullptr) return;
   // A large file sends a message per kilobyte, and most of them move the bar by less than a
-  // pixel: then the bar on the screen is already what a repaint would draw. Pending exposes
-  // are still taken care of every so often.
-  if (FillWidth(*bar) == bar->paintedFill) {
-    const gint64 now = g_get_monotonic_time();
-    if (now - control.m_dialog->m_platform->lastDrainUs >= kSkippedDrainIntervalUs) {
-      control.m_dialog->m_platform->lastDrainUs = now;
-      DrainPendingEvents();
-    }
-    return;
+  // pixel: then the bar on the screen is already what a repaint would draw. What GTK has
+  // pending (a window uncovered meanwhile) is seen to every so often, not at every message.
+  const int fill = FillWidth(*bar);
+  if (fill != bar->paintedFill) DrawNow(*control.m_dialog, bar, ChangedPart(*bar, fill));
+  const gint64 now = g_get_monotonic_time();
+  if (now - control.m_dialog->m_platform->lastDrainUs >= kProgressDrainIntervalUs) {
+    control.m_dialog->m_platform->lastDrainUs = now;
+    DrainPendingEvents();
   }
-  DrawNow(*control.m_dialog, bar);
 }
 
 // The paint record is the Cairo context that the window's paint has set up.
