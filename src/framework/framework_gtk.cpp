@@ -63,7 +63,14 @@ bool GtkStarted() {
   static const bool started = [] {
     // The run's texts and numbers stay in the C locale whatever the desktop's language is.
     gtk_disable_setlocale();
-    return gtk_init_check(nullptr, nullptr) != FALSE;
+    // Nothing here draws with OpenGL, and probing for it at start-up (loading the GL driver)
+    // costs about a third of the time to the first frame. Asked for only while GTK starts,
+    // so that the final setup inherits the environment as it was; a user's own setting wins.
+    const bool userSetting = g_getenv("GDK_GL") != nullptr;
+    if (!userSetting) g_setenv("GDK_GL", "disable", TRUE);
+    const bool started = gtk_init_check(nullptr, nullptr) != FALSE;
+    if (!userSetting) g_unsetenv("GDK_GL");
+    return started;
   }();
   return started;
 }

@@ -29,13 +29,21 @@ cairo_surface_t* ToSurface(const CPixelBuffer& pixels) {
 void DrawBitmapStretched(CPaintDC& dc, const CRect& rect, unsigned bitmapId) {
   auto* cr = static_cast<cairo_t*>(dc.Context());
   if (cr == nullptr || bitmapId != IDB_SPLASH) return;
-  const CEmbeddedBitmap file = SplashBitmapFile();
-  const std::optional<CPixelBuffer> picture = DecodeBmp24(file.data, file.size);
-  if (!picture) return;
-  const CPixelBuffer scaled = ScaleAveraging(*picture, rect.Width() - 1, rect.Height() - 1);
-  if (scaled.width <= 0 || scaled.height <= 0) return;
-  cairo_surface_t* surface = ToSurface(scaled);
-  cairo_set_source_surface(cr, surface, rect.left, rect.top);
+  // The picture is compiled in and never changes, so the scaled copy of the last size drawn is
+  // kept: a repaint puts the same pixels on the screen without decoding and scaling again.
+  static cairo_surface_t* scaled = nullptr;
+  const int width = rect.Width() - 1;
+  const int height = rect.Height() - 1;
+  if (scaled == nullptr || cairo_image_surface_get_width(scaled) != width ||
+      cairo_image_surface_get_height(scaled) != height) {
+    const CEmbeddedBitmap file = SplashBitmapFile();
+    const std::optional<CPixelBuffer> picture = DecodeBmp24(file.data, file.size);
+    if (!picture) return;
+    const CPixelBuffer pixels = ScaleAveraging(*picture, width, height);
+    if (pixels.Empty()) return;
+    if (scaled != nullptr) cairo_surface_destroy(scaled);
+    scaled = ToSurface(pixels);
+  }
+  cairo_set_source_surface(cr, scaled, rect.left, rect.top);
   cairo_paint(cr);
-  cairo_surface_destroy(surface);
 }

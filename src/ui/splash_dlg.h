@@ -31,7 +31,8 @@ class CSplashDlg : public CDialog, public CProgressWindow {
 };
 
 // Draws the bitmap resource bitmapId, scaled with an averaging filter, into rect minus one
-// pixel at the right and the bottom. The bitmap is loaded anew for every call.
+// pixel at the right and the bottom. Windows loads the bitmap resource anew for every call;
+// Linux keeps the scaled copy of the compiled-in picture for the size last drawn.
 void DrawBitmapStretched(CPaintDC& dc, const CRect& rect, unsigned bitmapId);
 
 // The window text: with no caption bar it shows only where the system lists windows.
