@@ -9,7 +9,8 @@ working directory and copies of the files it finds into a folder outside the set
 folder, sleeps, writes "finished" and exits with the code the case chooses.
 
   linux: Setup with name-based hosts, reached through http_proxy; no display, so each
-         message box is one line "caption: text" on stderr.
+         message box is one line "caption: text" on stderr. The Splash cases run on a private
+         Xvfb instead: the splash window and GTK message boxes, pressed with xdotool.
   wine:  Setup.exe with 127.0.0.1:PORT hosts (WinINet under wine ignores http_proxy), run
          under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
          texts read from the window trace.
@@ -34,6 +35,7 @@ import webhost  # noqa: E402
 import xdisplay  # noqa: E402
 
 PROJECTS_FOLDER = "Orvel's Projects"
+SPLASH_TITLE = "Orvel's Projects"  # the splash window's text
 USER_INFO_NAME = "UserInfo.txt"
 # The slowest case makes one listed file fail (4 attempts, 2 s apart) on top of the 2 s that
 # every run spends removing a setup temp folder that is not there yet; far beyond that, the
@@ -67,6 +69,7 @@ class Case:
     exit_code: int = 0
     sleep_ms: int = STUB_SLEEP_MS
     message: str = None  # the one message box the run shows, if any
+    display: bool = False  # Linux: the run has an X display of its own (splash window, GTK boxes)
     requests: set = None  # (host role, URI) pairs the hosts must see, exactly; None: unchecked
 
 
@@ -93,6 +96,9 @@ CASES = [
     Case("FileFails", notes_fail=True, message="Error: Failed to download Notes.txt"),
     Case("ExitCode", exit_code=3),
     Case("LongRun", sleep_ms=LONG_RUN_SLEEP_MS),
+    # A wine run always has a display; these two are the Linux runs with one.
+    Case("Splash", display=True),
+    Case("SplashNoHost", initial_on=(), display=True, message="Error: Download site not found."),
 ]
 
 
@@ -274,7 +280,10 @@ def check(prep, result, ctx):
     problems = []
     if result.status != 0:
         problems.append(f"exit status {result.status}, expected 0")
-    want_messages = [c.message] if c.message else []
+    problems += result.window_problems
+    # On a Linux display a message is a GTK box, whose text the test cannot read; the window
+    # check counts the boxes instead.
+    want_messages = [c.message] if c.message and not (c.display and plat.name == "linux") else []
     if result.messages != want_messages:
         problems.append(f"messages {result.messages}, expected {want_messages}")
     if result.stdout:
@@ -322,6 +331,7 @@ class RunResult:
     start: datetime.datetime
     end: datetime.datetime
     stdout: bytes = b""  # messages and progress belong on stderr
+    window_problems: list = dataclasses.field(default_factory=list)
 
 
 def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
@@ -343,7 +353,9 @@ def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
 
 # -- platforms -----------------------------------------------------------------------------------
 class LinuxPlatform:
+    name = "linux"
     final_setup_name = "FinalSetup"
+    WATCH_POLL_S = 0.1
 
     def __init__(self, args):
         self.hosts = {"p": args.primary, "s": args.secondary, "m1": "mirror1.websetup.test",
@@ -394,7 +406,11 @@ class LinuxPlatform:
         stderr_path = os.path.join(prep.folder, "stderr.txt")
         start = datetime.datetime.now(datetime.timezone.utc)
         stdout_path = os.path.join(prep.folder, "stdout.txt")
-        status = run_bounded([prep.setup_path], env, prep.program_folder, stderr_path, stdout_path)
+        window_problems = []
+        if prep.case.display:
+            status, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
+        else:
+            status = run_bounded([prep.setup_path], env, prep.program_folder, stderr_path, stdout_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.basename(prep.setup_path)
         lines = read(stderr_path).decode("utf-8", "replace").splitlines()
@@ -402,10 +418,39 @@ class LinuxPlatform:
                     if line.startswith(caption + ": ") or line.startswith("Ini Parser: ")]
         folder = os.path.join(temp, PROJECTS_FOLDER, prep.case.name + "Setup")
         return RunResult(-1 if status is None else status, messages, folder, folder, record, start, end,
-                         read(stdout_path))
+                         read(stdout_path), window_problems)
+
+    def _run_on_display(self, prep, env, stderr_path, stdout_path):
+        """Runs Setup on a display of its own, pressing OK in its boxes. Each box must come
+        while the splash window is on the screen (the box's owner), and no splash may be left."""
+        caption = os.path.basename(prep.setup_path)
+        with xdisplay.XDisplay() as x:
+            boxes, splash_under_box, stop = set(), [], threading.Event()
+
+            def watch():
+                while not stop.wait(self.WATCH_POLL_S):
+                    for wid in x.find_windows(f"^{caption}$"):
+                        if wid not in boxes:
+                            boxes.add(wid)
+                            splash_under_box.append(bool(x.find_windows(f"^{SPLASH_TITLE}$")))
+                        x.press_return(wid)
+            watcher = threading.Thread(target=watch, daemon=True)
+            watcher.start()
+            status = run_bounded([prep.setup_path], x.env(env), prep.program_folder, stderr_path, stdout_path)
+            stop.set()
+            watcher.join(timeout=10)
+            problems = []
+            if len(boxes) != (1 if prep.case.message else 0):
+                problems.append(f"{len(boxes)} message boxes captioned {caption} on the display")
+            if not all(splash_under_box):
+                problems.append("a message box came without the splash window on the screen")
+            if x.find_windows(f"^{SPLASH_TITLE}$"):
+                problems.append("the splash window is still on the screen")
+        return status, problems
 
 
 class WinePlatform:
+    name = "wine"
     final_setup_name = "FinalSetup.exe"
     DISMISS_POLL_S = 0.3
     OK_BUTTON_UP_PX = 20  # the middle of a wine message box's OK button, above its lower edge
@@ -504,7 +549,7 @@ class WinePlatform:
         messages = self._box_texts(trace, caption)
         if messages and caption not in self.dismissed:
             messages.append(f"(no message box captioned {caption})")
-        if 'set_window_text L"Orvel\'s Projects"' not in trace:
+        if f'set_window_text L"{SPLASH_TITLE}"' not in trace:
             messages.append("(no splash window)")
         leaf = prep.case.name + "Setup"
         return RunResult(-1 if status is None else status, messages,
@@ -558,7 +603,7 @@ def main(argv):
     parser.add_argument("--case", action="append", help="run only these cases")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
-    cases = [c for c in CASES if not args.case or c.name in args.case]
+    cases = [c for c in CASES if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)]
     # Removed after a clean pass, kept for a look after a failure.
     scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
     began = time.monotonic()
