@@ -175,6 +175,8 @@ def run(args):
             exercise(check, display, driver, args)
         finally:
             driver.close()
+        # A sanitizer build reports a leak or a fault in the window code through this.
+        check(driver.process.returncode == 0, f"the driver ended cleanly (exit {driver.process.returncode})")
     if check.failures:
         print(f"{len(check.failures)} check(s) failed")
         return 1
