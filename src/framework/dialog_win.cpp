@@ -1,8 +1,7 @@
 // The dialog stand-ins over Win32: a modeless dialog from the program's dialog resource, the
 // common progress control, BeginPaint/EndPaint, and the foreground request.
-#include <windows.h>
-
 #include <commctrl.h>
+#include <windows.h>
 
 #include "framework/dialog_platform.h"
 
@@ -46,8 +45,8 @@ bool PlatformCreateDialog(CDialog& dialog) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   HWND parent = dialog.Parent() != nullptr ? static_cast<HWND>(dialog.Parent()->m_nativeHandle) : nullptr;
-  HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialog.TemplateId()), parent,
-                                   DialogProc, reinterpret_cast<LPARAM>(&dialog));
+  HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialog.TemplateId()), parent, DialogProc,
+                                   reinterpret_cast<LPARAM>(&dialog));
   if (window == nullptr && dialog.m_platform != nullptr) {
     delete dialog.m_platform;
     dialog.m_platform = nullptr;
@@ -58,7 +57,9 @@ bool PlatformCreateDialog(CDialog& dialog) {
 
 void PlatformDestroyDialog(CDialog& dialog) { ::DestroyWindow(WindowOf(dialog)); }
 
-void PlatformSetWindowText(CDialog& dialog, const std::wstring& text) { SetWindowTextW(WindowOf(dialog), text.c_str()); }
+void PlatformSetWindowText(CDialog& dialog, const std::wstring& text) {
+  SetWindowTextW(WindowOf(dialog), text.c_str());
+}
 
 CRect PlatformDlgItemClientRect(const CDialog& dialog, int id) {
   RECT rect{};
@@ -100,7 +101,8 @@ void PlatformSendProgressRange(CProgressCtrl& control, bool sixteenBit, std::int
 }
 
 void PlatformSendProgressPosition(CProgressCtrl& control, std::int32_t position) {
-  if (ControlWindow(control) != nullptr) SendMessageW(ControlWindow(control), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (ControlWindow(control) != nullptr)
+    SendMessageW(ControlWindow(control), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void PlatformRedrawProgress(CProgressCtrl& control) {

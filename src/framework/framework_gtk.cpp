@@ -1,6 +1,8 @@
-// The dialog stand-ins and message boxes over GTK 3, for a Linux display. No main loop ever
-// runs: every change is drawn straight into the window before the call returns, and what GTK
-// has pending (exposes, the window manager's requests) is drained then, never waited for.
+// The dialog stand-ins and message boxes for a Linux display. A dialog is a plain GDK window
+// that draws everything itself (GTK's widgets and theme would triple the time to the first
+// frame); message boxes are GTK dialogs. No main loop ever runs: every change is drawn straight
+// into the window before the call returns, and what is pending (exposes, the window manager's
+// requests) is drained then, never waited for.
 #include <gtk/gtk.h>
 
 #include <vector>
@@ -49,7 +51,7 @@ struct CBoundBar {
 };
 
 struct CDialogPlatform {
-  GtkWidget* window = nullptr;
+  GdkWindow* window = nullptr;
   CBaseUnits base;
   CRect client;  // in pixels, at the client origin
   std::vector<std::pair<int, CRect>> controls;
@@ -59,24 +61,59 @@ struct CDialogPlatform {
 };
 
 namespace {
-bool GtkStarted() {
+// Which dialog a GDK window belongs to.
+constexpr char kDialogKey[] = "websetup-dialog";
+bool g_gtkStarted = false;
+
+void PaintWindow(CDialog& dialog, cairo_t* cr);
+void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part);
+
+// Every event of the display comes here, whoever drains it (our drain or a message box's own
+// loop): our windows' events are handled, the rest go to GTK once it has started.
+void OnEvent(GdkEvent* event, gpointer) {
+  auto* dialog = event->any.window != nullptr
+                     ? static_cast<CDialog*>(g_object_get_data(G_OBJECT(event->any.window), kDialogKey))
+                     : nullptr;
+  if (dialog != nullptr) {
+    // A close request from the window manager is ignored, as the Windows dialog ignores one:
+    // the run alone decides when the window goes.
+    if (event->type == GDK_EXPOSE && dialog->m_platform != nullptr) DrawNow(*dialog, nullptr, {});
+    return;
+  }
+  if (g_gtkStarted) gtk_main_do_event(event);
+}
+
+bool GdkStarted() {
   static const bool started = [] {
-    // The run's texts and numbers stay in the C locale whatever the desktop's language is.
-    gtk_disable_setlocale();
     // Nothing here draws with OpenGL, and probing for it at start-up (loading the GL driver)
-    // costs about a third of the time to the first frame. Asked for only while GTK starts,
+    // costs about a third of the time to the first frame. Asked for only while GDK starts,
     // so that the final setup inherits the environment as it was; a user's own setting wins.
     const bool userSetting = g_getenv("GDK_GL") != nullptr;
     if (!userSetting) g_setenv("GDK_GL", "disable", TRUE);
-    const bool started = gtk_init_check(nullptr, nullptr) != FALSE;
+    const bool opened = gdk_init_check(nullptr, nullptr) != FALSE;
     if (!userSetting) g_unsetenv("GDK_GL");
-    return started;
+    if (opened) gdk_event_handler_set(OnEvent, nullptr, nullptr);
+    return opened;
+  }();
+  return started;
+}
+
+// GTK itself starts only for the first message box.
+bool GtkStarted() {
+  static const bool started = [] {
+    if (!GdkStarted()) return false;
+    // The run's texts and numbers stay in the C locale whatever the desktop's language is.
+    gtk_disable_setlocale();
+    g_gtkStarted = gtk_init_check(nullptr, nullptr) != FALSE;
+    gdk_event_handler_set(OnEvent, nullptr, nullptr);  // GTK has put its own in
+    return g_gtkStarted;
   }();
   return started;
 }
 
 void DrainPendingEvents() {
-  for (int i = 0; i < kMostEventsPerDrain && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+  for (int i = 0; i < kMostEventsPerDrain && g_main_context_pending(nullptr); ++i)
+    g_main_context_iteration(nullptr, FALSE);
 }
 
 CBaseUnits MeasureBaseUnits(const CDialogTemplate& layout) {
@@ -128,26 +165,16 @@ void PaintWindow(CDialog& dialog, cairo_t* cr) {
   for (CBoundBar& bar : p.bars) PaintBar(cr, bar);
 }
 
-// A close request from the window manager is ignored, as the Windows dialog ignores one: the
-// run alone decides when the window goes, and it must never find it gone.
-gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
-
-gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer dialog) {
-  PaintWindow(*static_cast<CDialog*>(dialog), cr);
-  return TRUE;
-}
-
 // Draws straight into the window, outside any main loop: the bar within part (client
 // coordinates), or with bar null the whole window.
 void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part) {
   CDialogPlatform& p = *dialog.m_platform;
-  GdkWindow* window = gtk_widget_get_window(p.window);
-  if (window != nullptr && gdk_window_is_viewable(window)) {
+  GdkWindow* window = p.window;
+  if (gdk_window_is_viewable(window)) {
     const cairo_rectangle_int_t pixels =
-        bar != nullptr ? cairo_rectangle_int_t{part.left + kFramePixels, part.top + kFramePixels, part.Width(),
-                                               part.Height()}
-                       : cairo_rectangle_int_t{0, 0, p.client.Width() + 2 * kFramePixels,
-                                               p.client.Height() + 2 * kFramePixels};
+        bar != nullptr
+            ? cairo_rectangle_int_t{part.left + kFramePixels, part.top + kFramePixels, part.Width(), part.Height()}
+            : cairo_rectangle_int_t{0, 0, p.client.Width() + 2 * kFramePixels, p.client.Height() + 2 * kFramePixels};
     cairo_region_t* region = cairo_region_create_rectangle(&pixels);
     GdkDrawingContext* drawing = gdk_window_begin_draw_frame(window, region);
     cairo_t* cr = gdk_drawing_context_get_cairo_context(drawing);
@@ -180,8 +207,40 @@ CBoundBar* FindBar(const CProgressCtrl& control) {
 }
 }  // namespace
 
+namespace {
+// A toplevel of the client size plus the frame, centred in the work area of the primary monitor
+// (where the display has monitors to tell), borderless, kept above the others.
+GdkWindow* NewSplashWindow(const CRect& client) {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
+  GdkRectangle area{0, 0, 0, 0};
+  if (monitor != nullptr) gdk_monitor_get_workarea(monitor, &area);
+  GdkWindowAttr attributes{};
+  attributes.width = client.Width() + 2 * kFramePixels;
+  attributes.height = client.Height() + 2 * kFramePixels;
+  attributes.x = area.x + (area.width - attributes.width) / 2;
+  attributes.y = area.y + (area.height - attributes.height) / 2;
+  attributes.event_mask = GDK_EXPOSURE_MASK | GDK_STRUCTURE_MASK;
+  attributes.wclass = GDK_INPUT_OUTPUT;
+  attributes.window_type = GDK_WINDOW_TOPLEVEL;
+  attributes.type_hint = GDK_WINDOW_TYPE_HINT_SPLASHSCREEN;
+  GdkWindow* window = gdk_window_new(nullptr, &attributes, GDK_WA_X | GDK_WA_Y | GDK_WA_TYPE_HINT);
+  GdkGeometry geometry{};
+  geometry.min_width = geometry.max_width = attributes.width;
+  geometry.min_height = geometry.max_height = attributes.height;
+  gdk_window_set_geometry_hints(window, &geometry,
+                                static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE | GDK_HINT_USER_POS));
+  gdk_window_set_decorations(window, static_cast<GdkWMDecoration>(0));
+  // Asked for before the window is mapped as well: a window manager reads the first state from
+  // the window itself, and a later request reaches only a window manager that is running.
+  gdk_window_set_keep_above(window, TRUE);
+  return window;
+}
+}  // namespace
+
 bool PlatformCreateDialog(CDialog& dialog) {
-  if (!GtkStarted()) return false;
+  if (!GdkStarted()) return false;
   auto* p = new CDialogPlatform;
   const CDialogTemplate& layout = dialog.Layout();
   p->base = MeasureBaseUnits(layout);
@@ -189,33 +248,23 @@ bool PlatformCreateDialog(CDialog& dialog) {
   for (const CControlTemplate& control : layout.controls) {
     p->controls.emplace_back(control.id, DialogUnitsToPixels(control.units, p->base));
   }
-  p->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  GtkWindow* window = GTK_WINDOW(p->window);
-  gtk_window_set_decorated(window, FALSE);
-  gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_SPLASHSCREEN);
-  gtk_window_set_position(window, GTK_WIN_POS_CENTER);
-  // Asked for before the window is mapped as well: a window manager reads the first state from
-  // the window itself, and a later request reaches only a window manager that is running.
-  gtk_window_set_keep_above(window, TRUE);
-  gtk_window_set_resizable(window, FALSE);
-  gtk_widget_set_size_request(p->window, p->client.Width() + 2 * kFramePixels, p->client.Height() + 2 * kFramePixels);
-  gtk_widget_set_app_paintable(p->window, TRUE);
+  p->window = NewSplashWindow(p->client);
   if (dialog.Parent() != nullptr && dialog.Parent()->m_nativeHandle != nullptr) {
-    gtk_window_set_transient_for(window, GTK_WINDOW(dialog.Parent()->m_nativeHandle));
+    gdk_window_set_transient_for(p->window, static_cast<GdkWindow*>(dialog.Parent()->m_nativeHandle));
   }
-  g_signal_connect(p->window, "draw", G_CALLBACK(OnDraw), &dialog);
-  g_signal_connect(p->window, "delete-event", G_CALLBACK(OnDeleteEvent), nullptr);
+  g_object_set_data(G_OBJECT(p->window), kDialogKey, &dialog);
   dialog.m_platform = p;
   dialog.m_nativeHandle = p->window;
-  gtk_window_set_title(window, ToUtf8(dialog.m_windowText).c_str());
+  gdk_window_set_title(p->window, ToUtf8(dialog.m_windowText).c_str());
   dialog.OnInitDialog();
-  gtk_widget_show(p->window);  // the template makes the window visible
+  gdk_window_show(p->window);  // the template makes the window visible
   DrainPendingEvents();
   return true;
 }
 
 void PlatformDestroyDialog(CDialog& dialog) {
-  gtk_widget_destroy(dialog.m_platform->window);
+  g_object_set_data(G_OBJECT(dialog.m_platform->window), kDialogKey, nullptr);
+  gdk_window_destroy(dialog.m_platform->window);
   delete dialog.m_platform;
   dialog.m_platform = nullptr;
   dialog.m_nativeHandle = nullptr;
@@ -223,7 +272,7 @@ void PlatformDestroyDialog(CDialog& dialog) {
 }
 
 void PlatformSetWindowText(CDialog& dialog, const std::wstring& text) {
-  gtk_window_set_title(GTK_WINDOW(dialog.m_platform->window), ToUtf8(text).c_str());
+  gdk_window_set_title(dialog.m_platform->window, ToUtf8(text).c_str());
 }
 
 CRect PlatformDlgItemClientRect(const CDialog& dialog, int id) {
@@ -237,16 +286,15 @@ CRect PlatformClientScreenRect(const CDialog& dialog) {
   const CDialogPlatform& p = *dialog.m_platform;
   int x = 0;
   int y = 0;
-  GdkWindow* window = gtk_widget_get_window(p.window);
-  if (window != nullptr) gdk_window_get_origin(window, &x, &y);
+  gdk_window_get_origin(p.window, &x, &y);
   x += kFramePixels;
   y += kFramePixels;
   return {x, y, x + p.client.Width(), y + p.client.Height()};
 }
 
 void PlatformSetTopmost(CDialog& dialog, bool topmost) {
-  gtk_window_set_keep_above(GTK_WINDOW(dialog.m_platform->window), topmost ? TRUE : FALSE);
-  gtk_widget_show(dialog.m_platform->window);
+  gdk_window_set_keep_above(dialog.m_platform->window, topmost ? TRUE : FALSE);
+  gdk_window_show(dialog.m_platform->window);
   DrainPendingEvents();
 }
 
@@ -258,7 +306,8 @@ void PlatformRedrawDialog(CDialog& dialog) {
 void PlatformBindProgress(CDialog& dialog, int id, CProgressCtrl& control) {
   if (dialog.m_platform == nullptr) return;
   for (const CControlTemplate& child : dialog.Layout().controls) {
-    if (child.id == id && child.visible) dialog.m_platform->bars.push_back({&control, PlatformDlgItemClientRect(dialog, id)});
+    if (child.id == id && child.visible)
+      dialog.m_platform->bars.push_back({&control, PlatformDlgItemClientRect(dialog, id)});
   }
 }
 
@@ -291,19 +340,21 @@ CPaintDC::~CPaintDC() = default;
 void* CPaintDC::Context() const { return m_paint; }
 
 void BringWindowToForeground(CDialog& window) {
-  if (window.IsWindowCreated()) gtk_window_present(GTK_WINDOW(window.m_platform->window));
+  if (!window.IsWindowCreated()) return;
+  gdk_window_show(window.m_platform->window);
+  gdk_window_focus(window.m_platform->window, GDK_CURRENT_TIME);
 }
 
 bool ShowGtkMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
   if (!GtkStarted()) return false;
-  GtkWindow* parent = nullptr;
-  if (owner != nullptr && owner->m_nativeHandle != nullptr) parent = GTK_WINDOW(owner->m_nativeHandle);
+  auto* owned = owner != nullptr ? static_cast<GdkWindow*>(owner->m_nativeHandle) : nullptr;
   // Built by hand: a message dialog of this GTK no longer shows the icon of its kind.
-  GtkWidget* box = gtk_dialog_new_with_buttons(ToUtf8(caption).c_str(), parent, GTK_DIALOG_MODAL, "_OK",
-                                               GTK_RESPONSE_OK, nullptr);
+  GtkWidget* box =
+      gtk_dialog_new_with_buttons(ToUtf8(caption).c_str(), nullptr, GTK_DIALOG_MODAL, "_OK", GTK_RESPONSE_OK, nullptr);
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, kBoxSpacing);
   gtk_container_set_border_width(GTK_CONTAINER(row), kBoxSpacing);
-  gtk_box_pack_start(GTK_BOX(row), gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(row), gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG), FALSE, FALSE,
+                     0);
   GtkWidget* label = gtk_label_new(ToUtf8(text).c_str());
   gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
   gtk_label_set_max_width_chars(GTK_LABEL(label), kBoxTextWidthChars);
@@ -313,7 +364,11 @@ bool ShowGtkMessageBox(WindowHandle owner, const std::wstring& text, const std::
   gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
   // Above the splash window, which keeps itself above everything else.
   gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
-  gtk_window_set_position(GTK_WINDOW(box), parent != nullptr ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+  if (owned != nullptr) {
+    gtk_widget_realize(box);
+    gdk_window_set_transient_for(gtk_widget_get_window(box), owned);
+  }
   gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
   gtk_dialog_run(GTK_DIALOG(box));
   gtk_widget_destroy(box);

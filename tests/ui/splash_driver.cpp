@@ -3,6 +3,8 @@
 // with one line on stdout.
 //   total N | progress N [LPARAM] | flood COUNT BYTES | box TEXT | expected FILE | untop |
 //   destroy | quit
+#include "splash_driver.h"
+
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -11,7 +13,6 @@
 
 #include "download/downloader.h"
 #include "resource.h"
-#include "splash_driver.h"
 #include "system/text.h"
 #include "ui/raster.h"
 #include "ui/splash_dlg.h"
@@ -64,7 +65,8 @@ bool RunCommand(CSplashDlg& splash, const std::string& line) {
     unsigned long long bytes = 0;
     long long lParam = 0;
     in >> bytes >> lParam;
-    std::printf("result %lld\n", static_cast<long long>(SendWindowMessage(&splash, WM_DOWNLOAD_PROGRESS, bytes, lParam)));
+    std::printf("result %lld\n",
+                static_cast<long long>(SendWindowMessage(&splash, WM_DOWNLOAD_PROGRESS, bytes, lParam)));
     PrintBar(splash);
   } else if (command == "flood") {
     long long count = 0;

@@ -13,7 +13,7 @@ CProgressCtrl::CControlState NativeBarState(const CProgressCtrl& bar) { return b
 
 void PrintPlatformFacts(const CSplashDlg& splash) {
 #ifdef GDK_WINDOWING_X11
-  GdkWindow* window = gtk_widget_get_window(static_cast<GtkWidget*>(splash.m_nativeHandle));
+  auto* window = static_cast<GdkWindow*>(splash.m_nativeHandle);
   if (window != nullptr && GDK_IS_X11_WINDOW(window)) {
     std::printf("xid 0x%lx\n", static_cast<unsigned long>(gdk_x11_window_get_xid(window)));
   }

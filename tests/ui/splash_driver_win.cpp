@@ -1,8 +1,7 @@
 // The splash driver's Windows facts: the progress control's own range and position, and the
 // window's styles.
-#include <windows.h>
-
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 
