@@ -1,7 +1,8 @@
 // The dialog stand-ins over Win32: a modeless dialog from the program's dialog resource, the
 // common progress control, BeginPaint/EndPaint, and the foreground request.
-#include <commctrl.h>
 #include <windows.h>
+// The common controls' header needs the types of windows.h first.
+#include <commctrl.h>
 
 #include "framework/dialog_platform.h"
 

@@ -1,7 +1,8 @@
 // The splash driver's Windows facts: the progress control's own range and position, and the
 // window's styles.
-#include <commctrl.h>
 #include <windows.h>
+// The common controls' header needs the types of windows.h first.
+#include <commctrl.h>
 
 #include <cstdio>
 
