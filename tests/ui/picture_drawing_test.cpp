@@ -149,7 +149,7 @@ TEST(BevelFrameTest, ShadeHoldsEachChannelAt255) {
 struct CGridCase {
   const char* name;
   int rows, columns;
-  // Rows: down columns 0 and 20; columns: along rows 3 and 20 (L line, h highlight).
+  // Rows: down columns 0, 20 and 21; columns: along rows 3, 20 and 21 (L line, h highlight).
   std::string expected;
 };
 
@@ -173,17 +173,19 @@ TEST_P(DrawGridTest, LinePositions) {
   CPixelBuffer b(30, 25);
   DrawGrid(b, {4, 4, 21, 21}, c.rows, c.columns, {220, 220, 220}, {250, 250, 250});
   if (c.rows > 0) {
-    EXPECT_EQ(GridProfile(b, true, 0) + "|" + GridProfile(b, true, 20), c.expected);
+    EXPECT_EQ(GridProfile(b, true, 0) + "|" + GridProfile(b, true, 20) + "|" + GridProfile(b, true, 21), c.expected);
   } else {
-    EXPECT_EQ(GridProfile(b, false, 3) + "|" + GridProfile(b, false, 20), c.expected);
+    EXPECT_EQ(GridProfile(b, false, 3) + "|" + GridProfile(b, false, 20) + "|" + GridProfile(b, false, 21), c.expected);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, DrawGridTest,
-                         testing::Values(CGridCase{"Rows", 5, 0, "......hL.hLhL.hL.hL......|.......L..L.L..L..L......"},
-                                         CGridCase{"Columns", 0, 5,
-                                                   "......h..h.h..h..h............|.......L..L.L..L..L..........."}),
-                         [](const testing::TestParamInfo<CGridCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, DrawGridTest,
+    testing::Values(
+        CGridCase{"Rows", 5, 0, "......hL.hLhL.hL.hL......|.......L..L.L..L..L......|........................."},
+        CGridCase{"Columns", 0, 5,
+                  "......h..h.h..h..h............|.......L..L.L..L..L...........|.............................."}),
+    [](const testing::TestParamInfo<CGridCase>& info) { return std::string(info.param.name); });
 
 struct CPlaceCase {
   const char* name;
@@ -394,6 +396,8 @@ TEST(PictureComposerTest, BackgroundRebuiltOnlyForSizeOrPicture) {
   EXPECT_EQ(host.backgroundHooks, 1);
   composer.Compose(60, 40, settings, offset, host);
   EXPECT_EQ(composer.BackgroundRebuildsForTesting(), 4);
+  composer.Compose(60, 41, settings, offset, host);
+  EXPECT_EQ(composer.BackgroundRebuildsForTesting(), 5);
   EXPECT_EQ(host.loads, 1);
 }
 
