@@ -106,8 +106,8 @@ bool CPictureComposer::DrawTexts(const CRect& client, const CRect& inner, CPictu
   if (shown(first)) tooWide = DrawTextLine(m_composition, fonts, inner, first.text, style(first), marqueeOffset);
   if (shown(second)) {
     // Measured in the buffer's default font, which every line restores after drawing.
-    const int above = static_cast<int>(kLineSpacing * fonts.Measure(CFontSpec{}, first.text).height);
-    const int below = static_cast<int>(kLineSpacing * fonts.Measure(CFontSpec{}, third.text).height);
+    const int above = static_cast<int>(kLineSpacing * fonts.Measure(CFontRequest{}, first.text).height);
+    const int below = static_cast<int>(kLineSpacing * fonts.Measure(CFontRequest{}, third.text).height);
     const CRect between{inner.left, inner.top + above, inner.right, inner.bottom - below};
     DrawTextLine(m_composition, fonts, between, second.text, style(second), marqueeOffset);
   }

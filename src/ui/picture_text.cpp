@@ -24,7 +24,7 @@ int AlignedX(const CRect& rect, int flags, int frameWidth) {
 
 bool DrawTextLine(CPixelBuffer& target, CFontRenderer& renderer, const CRect& rect, const std::wstring& text,
                   const CTextLineStyle& style, int& marqueeOffset) {
-  const CFontSpec font{style.face, style.pixelHeight, true};
+  const CFontRequest font{style.face, style.pixelHeight, true};
   const CTextExtent extent = renderer.Measure(font, text);
   const bool tooWide = extent.width > rect.Width();
   std::wstring shown = text;

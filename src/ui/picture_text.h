@@ -9,7 +9,7 @@
 
 // A font as the control asks for it. The default font (empty face, height 0, not bold) is
 // the one a fresh buffer draws with before any line has chosen its own.
-struct CFontSpec {
+struct CFontRequest {
   std::wstring face;
   int pixelHeight = 0;  // character cell height; 0 = the renderer's default size, < 0 = its magnitude
   bool bold = false;
@@ -24,9 +24,9 @@ struct CTextExtent {
 class CFontRenderer {
  public:
   virtual ~CFontRenderer() = default;
-  virtual CTextExtent Measure(const CFontSpec& font, const std::wstring& text) = 0;
+  virtual CTextExtent Measure(const CFontRequest& font, const std::wstring& text) = 0;
   // Draws text with the top-left corner of its cell at (x, y), changing only pixels in clip.
-  virtual void Draw(CPixelBuffer& target, const CFontSpec& font, const std::wstring& text, int x, int y, CRgb colour,
+  virtual void Draw(CPixelBuffer& target, const CFontRequest& font, const std::wstring& text, int x, int y, CRgb colour,
                     const CRect& clip) = 0;
 };
 
