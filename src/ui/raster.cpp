@@ -1,4 +1,4 @@
-// BMP decoding and the averaging scale on plain pixel buffers (see raster.h).
+// BMP decoding, the averaging scale, fills and copies on plain pixel buffers (see raster.h).
 #include "ui/raster.h"
 
 #include <algorithm>
@@ -177,4 +177,37 @@ CPixelBuffer ScaleAveraging(const CPixelBuffer& source, int width, int height) {
     ScaleWith<std::uint64_t>(source, target);
   }
   return target;
+}
+
+void FillRect(CPixelBuffer& target, const CRect& rect, CRgb colour) {
+  const int left = std::max(rect.left, 0), right = std::min(rect.right, target.width);
+  const int top = std::max(rect.top, 0), bottom = std::min(rect.bottom, target.height);
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) target.Set(x, y, colour);
+  }
+}
+
+namespace {
+// Copies source to target with source pixel (0, 0) at (x, y), clipped to both; 64-bit
+// offsets, so that no position a caller can pass wraps.
+void CopyAt(CPixelBuffer& target, std::int64_t x, std::int64_t y, const CPixelBuffer& source) {
+  const std::int64_t left = std::max<std::int64_t>(x, 0),
+                     right = std::min<std::int64_t>(x + source.width, target.width);
+  const std::int64_t top = std::max<std::int64_t>(y, 0),
+                     bottom = std::min<std::int64_t>(y + source.height, target.height);
+  if (left >= right) return;
+  const std::size_t bytes = static_cast<std::size_t>(right - left) * 3;
+  for (std::int64_t row = top; row < bottom; ++row) {
+    std::copy_n(source.At(static_cast<int>(left - x), static_cast<int>(row - y)), bytes,
+                target.At(static_cast<int>(left), static_cast<int>(row)));
+  }
+}
+}  // namespace
+
+void CopyPixels(CPixelBuffer& target, int x, int y, const CPixelBuffer& source) { CopyAt(target, x, y, source); }
+
+CPixelBuffer CutOut(const CPixelBuffer& source, int x, int y, int width, int height) {
+  CPixelBuffer part(width, height);
+  CopyAt(part, -std::int64_t{x}, -std::int64_t{y}, source);
+  return part;
 }
