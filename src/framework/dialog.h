@@ -10,8 +10,11 @@
 #include "framework/framework.h"
 #include "framework/progress_bar_model.h"
 
-// The paint message's number, as on Windows.
+// Message numbers as on Windows: painting, and a control's notification to its parent
+// (wParam: the control's id, and in the high 16 bits the notification; 0 = a press).
 inline constexpr unsigned kWmPaint = 0x000F;
+inline constexpr unsigned kWmCommand = 0x0111;
+inline constexpr unsigned kStnClicked = 0;
 
 struct CRect {
   int left = 0;
@@ -44,6 +47,9 @@ struct CControlTemplate {
   Kind kind = Kind::BlackRectangle;
   CRect units;  // left, top, right, bottom in dialog units
   bool visible = false;
+  // A static control with the notify style gets the pointer's messages and tells its parent of
+  // presses; without it the pointer passes through to the parent, as on Windows.
+  bool notify = false;
 };
 struct CDialogTemplate {
   int width = 0;  // client area, dialog units

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/dialog.h"
+#include "framework/static_control.h"
 
 // Makes the window, binds the controls and runs OnInitDialog; sets m_platform. False when no
 // window could be made (on Linux: no display).
@@ -22,3 +23,23 @@ void PlatformBindProgress(CDialog& dialog, int id, CProgressCtrl& control);
 void PlatformSendProgressRange(CProgressCtrl& control, bool sixteenBit, std::int32_t lower, std::int32_t upper);
 void PlatformSendProgressPosition(CProgressCtrl& control, std::int32_t position);
 void PlatformRedrawProgress(CProgressCtrl& control);
+
+// Static controls (static_control.h). Bind leaves m_platform null when the dialog has no
+// window or no child with that id; every other call is made only while bound.
+void PlatformBindStatic(CDialog& dialog, int id, CStatic& control);
+void PlatformUnbindStatic(CStatic& control);
+LRESULT_T PlatformDefaultStaticMessage(CStatic& control, unsigned message, WPARAM_T wParam, LPARAM_T lParam);
+CRect PlatformStaticClientRect(const CStatic& control);
+std::uint32_t PlatformScreenColourAt(const CStatic& control, int x, int y);
+void PlatformShowStatic(CStatic& control, bool visible);
+void PlatformInvalidateStatic(CStatic& control);
+void PlatformUpdateStatic(CStatic& control);
+void PlatformInvalidateStaticFromAnyThread(CStatic& control);
+void PlatformPaintStaticPixels(CStatic& control, const std::uint8_t* rgb, int width, int height);
+void PlatformSetHandCursor(CStatic& control);
+void PlatformSetStaticTimer(CStatic& control, unsigned id, unsigned intervalMs);
+void PlatformKillStaticTimer(CStatic& control, unsigned id);
+
+// Worker threads: a platform thread handle, or null when none could start.
+void* PlatformStartThread(void (*proc)(void*), void* argument, bool timeCritical);
+void PlatformJoinThread(void* handle);

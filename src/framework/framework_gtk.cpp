@@ -5,6 +5,9 @@
 // requests) is drained then, never waited for.
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "framework/dialog_platform.h"
@@ -56,8 +59,23 @@ struct CDialogPlatform {
   CRect client;  // in pixels, at the client origin
   std::vector<std::pair<int, CRect>> controls;
   std::vector<CBoundBar> bars;
+  std::vector<CStatic*> statics;    // in the template's order: the first is on top
   cairo_t* paintContext = nullptr;  // during a paint
   gint64 lastDrainUs = 0;
+  GdkCursor* handCursor = nullptr;
+  bool handShown = false;  // the window's cursor is the hand
+};
+
+struct CStaticPlatform {
+  CRect rect;  // in the dialog's client coordinates
+  bool visible = false;
+  bool notify = false;
+  cairo_t* paintContext = nullptr;   // during its paint, at the control's origin
+  bool dirty = false;                // marked for repainting (under the lock)
+  std::map<unsigned, guint> timers;  // timer id -> GLib source
+  // A repaint asked for by another thread, waiting for the window's thread (under the lock).
+  std::mutex lock;
+  guint pendingRepaint = 0;
 };
 
 namespace {
@@ -66,7 +84,22 @@ constexpr char kDialogKey[] = "websetup-dialog";
 bool g_gtkStarted = false;
 
 void PaintWindow(CDialog& dialog, cairo_t* cr);
-void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part);
+void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part, CStatic* control = nullptr);
+void RoutePointer(CDialog& dialog, const GdkEvent& event);
+
+// A control's paint: erase (which a control may decline) and paint, clipped to the control.
+void PaintStatic(CStatic& control, cairo_t* cr) {
+  CStaticPlatform& s = *control.m_platform;
+  cairo_save(cr);
+  cairo_translate(cr, s.rect.left, s.rect.top);
+  cairo_rectangle(cr, 0, 0, s.rect.Width(), s.rect.Height());
+  cairo_clip(cr);
+  s.paintContext = cr;
+  control.OnMessage(kWmEraseBkgnd, reinterpret_cast<WPARAM_T>(cr), 0);
+  control.OnMessage(kWmPaint, 0, 0);
+  if (control.IsBound()) s.paintContext = nullptr;
+  cairo_restore(cr);
+}
 
 // Every event of the display comes here, whoever drains it (our drain or a message box's own
 // loop): our windows' events are handled, the rest go to GTK once it has started.
@@ -77,7 +110,9 @@ void OnEvent(GdkEvent* event, gpointer) {
   if (dialog != nullptr) {
     // A close request from the window manager is ignored, as the Windows dialog ignores one:
     // the run alone decides when the window goes.
-    if (event->type == GDK_EXPOSE && dialog->m_platform != nullptr) DrawNow(*dialog, nullptr, {});
+    if (dialog->m_platform == nullptr) return;
+    if (event->type == GDK_EXPOSE) DrawNow(*dialog, nullptr, {});
+    if (event->type == GDK_MOTION_NOTIFY || event->type == GDK_BUTTON_PRESS) RoutePointer(*dialog, *event);
     return;
   }
   if (g_gtkStarted) gtk_main_do_event(event);
@@ -162,17 +197,21 @@ void PaintWindow(CDialog& dialog, cairo_t* cr) {
   dialog.OnMessage(kWmPaint, 0, 0);
   p.paintContext = nullptr;
   cairo_restore(cr);
+  // Bottom to top, so that the first control of the template shows where controls overlap.
+  for (auto it = p.statics.rbegin(); it != p.statics.rend(); ++it) {
+    if ((*it)->m_platform->visible) PaintStatic(**it, cr);
+  }
   for (CBoundBar& bar : p.bars) PaintBar(cr, bar);
 }
 
 // Draws straight into the window, outside any main loop: the bar within part (client
-// coordinates), or with bar null the whole window.
-void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part) {
+// coordinates), or the control at part, or with both null the whole window.
+void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part, CStatic* control) {
   CDialogPlatform& p = *dialog.m_platform;
   GdkWindow* window = p.window;
   if (gdk_window_is_viewable(window)) {
     const cairo_rectangle_int_t pixels =
-        bar != nullptr
+        bar != nullptr || control != nullptr
             ? cairo_rectangle_int_t{part.left + kFramePixels, part.top + kFramePixels, part.Width(), part.Height()}
             : cairo_rectangle_int_t{0, 0, p.client.Width() + 2 * kFramePixels, p.client.Height() + 2 * kFramePixels};
     cairo_region_t* region = cairo_region_create_rectangle(&pixels);
@@ -181,6 +220,9 @@ void DrawNow(CDialog& dialog, CBoundBar* bar, const CRect& part) {
     if (bar != nullptr) {
       cairo_translate(cr, kFramePixels, kFramePixels);
       PaintBar(cr, *bar);
+    } else if (control != nullptr) {
+      cairo_translate(cr, kFramePixels, kFramePixels);
+      PaintStatic(*control, cr);
     } else {
       PaintWindow(dialog, cr);
     }
@@ -221,7 +263,7 @@ GdkWindow* NewSplashWindow(const CRect& client) {
   attributes.height = client.Height() + 2 * kFramePixels;
   attributes.x = area.x + (area.width - attributes.width) / 2;
   attributes.y = area.y + (area.height - attributes.height) / 2;
-  attributes.event_mask = GDK_EXPOSURE_MASK | GDK_STRUCTURE_MASK;
+  attributes.event_mask = GDK_EXPOSURE_MASK | GDK_STRUCTURE_MASK | GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK;
   attributes.wclass = GDK_INPUT_OUTPUT;
   attributes.window_type = GDK_WINDOW_TOPLEVEL;
   attributes.type_hint = GDK_WINDOW_TYPE_HINT_SPLASHSCREEN;
@@ -263,6 +305,16 @@ bool PlatformCreateDialog(CDialog& dialog) {
 }
 
 void PlatformDestroyDialog(CDialog& dialog) {
+  // The controls see their window go first, and are unbound after it, as Windows destroys
+  // child windows before their parent.
+  const std::vector<CStatic*> statics = dialog.m_platform->statics;
+  for (CStatic* control : statics) {
+    if (control->IsBound()) control->OnMessage(kWmDestroy, 0, 0);
+  }
+  for (CStatic* control : statics) {
+    if (control->IsBound()) PlatformUnbindStatic(*control);
+  }
+  if (dialog.m_platform->handCursor != nullptr) g_object_unref(dialog.m_platform->handCursor);
   g_object_set_data(G_OBJECT(dialog.m_platform->window), kDialogKey, nullptr);
   gdk_window_destroy(dialog.m_platform->window);
   delete dialog.m_platform;
@@ -343,6 +395,220 @@ void BringWindowToForeground(CDialog& window) {
   if (!window.IsWindowCreated()) return;
   gdk_window_show(window.m_platform->window);
   gdk_window_focus(window.m_platform->window, GDK_CURRENT_TIME);
+}
+
+namespace {
+// Message parameters as Windows gives them: the hit-test code of a client area, and the key
+// flags of a mouse message.
+constexpr int kHitClient = 1;
+constexpr WPARAM_T kKeyLeftButton = 0x0001, kKeyShift = 0x0004, kKeyControl = 0x0008;
+
+void ShowHandCursor(CDialogPlatform& p, bool hand) {
+  if (hand == p.handShown) return;
+  if (hand && p.handCursor == nullptr) {
+    GdkDisplay* display = gdk_window_get_display(p.window);
+    p.handCursor = gdk_cursor_new_from_name(display, "pointer");
+    if (p.handCursor == nullptr) p.handCursor = gdk_cursor_new_for_display(display, GDK_HAND2);
+  }
+  gdk_window_set_cursor(p.window, hand ? p.handCursor : nullptr);
+  p.handShown = hand;
+}
+
+// The pointer's moves and left presses go to the topmost visible control with the notify style
+// under it: first the cursor request, then the message itself, in the control's coordinates.
+void RoutePointer(CDialog& dialog, const GdkEvent& event) {
+  CDialogPlatform& p = *dialog.m_platform;
+  const bool press = event.type == GDK_BUTTON_PRESS;
+  if (press && event.button.button != 1) return;
+  double ex = 0;
+  double ey = 0;
+  gdk_event_get_coords(&event, &ex, &ey);
+  const int x = static_cast<int>(ex) - kFramePixels;
+  const int y = static_cast<int>(ey) - kFramePixels;
+  CStatic* target = nullptr;
+  for (CStatic* control : p.statics) {
+    const CStaticPlatform& s = *control->m_platform;
+    if (s.visible && s.notify && x >= s.rect.left && x < s.rect.right && y >= s.rect.top && y < s.rect.bottom) {
+      target = control;
+      break;
+    }
+  }
+  if (target == nullptr) {
+    ShowHandCursor(p, false);
+    return;
+  }
+  const unsigned message = press ? kWmLButtonDown : kWmMouseMove;
+  target->OnMessage(kWmSetCursor, reinterpret_cast<WPARAM_T>(target->m_nativeHandle),
+                    MakePointParam(kHitClient, static_cast<int>(message)));
+  if (!target->IsBound()) return;
+  GdkModifierType state{};
+  gdk_event_get_state(&event, &state);
+  const WPARAM_T keys = ((state & GDK_BUTTON1_MASK) != 0 || press ? kKeyLeftButton : 0) |
+                        ((state & GDK_SHIFT_MASK) != 0 ? kKeyShift : 0) |
+                        ((state & GDK_CONTROL_MASK) != 0 ? kKeyControl : 0);
+  const CRect& rect = target->m_platform->rect;
+  target->OnMessage(message, keys, MakePointParam(x - rect.left, y - rect.top));
+}
+
+gboolean RepaintWhenIdle(gpointer data) {
+  auto& control = *static_cast<CStatic*>(data);
+  {
+    std::lock_guard<std::mutex> guard(control.m_platform->lock);
+    control.m_platform->pendingRepaint = 0;
+  }
+  PlatformUpdateStatic(control);
+  return G_SOURCE_REMOVE;
+}
+
+struct CTimerCall {
+  CStatic* control;
+  unsigned id;
+};
+
+gboolean TimerFired(gpointer data) {
+  const CTimerCall call = *static_cast<CTimerCall*>(data);
+  call.control->OnMessage(kWmTimer, call.id, 0);  // may kill this very timer
+  return G_SOURCE_CONTINUE;
+}
+
+void DeleteTimerCall(gpointer data) { delete static_cast<CTimerCall*>(data); }
+
+// Cairo's 24-bit surface keeps each pixel in 32 bits, blue in the lowest byte.
+cairo_surface_t* NewRgbSurface(const std::uint8_t* rgb, int width, int height) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    const std::uint8_t* from = rgb + static_cast<std::ptrdiff_t>(y) * width * 3;
+    for (int x = 0; x < width; ++x, from += 3) {
+      row[x] = (std::uint32_t{from[0]} << 16) | (std::uint32_t{from[1]} << 8) | from[2];
+    }
+  }
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+}  // namespace
+
+void PlatformBindStatic(CDialog& dialog, int id, CStatic& control) {
+  CDialogPlatform& p = *dialog.m_platform;
+  for (const CControlTemplate& child : dialog.Layout().controls) {
+    if (child.id != id) continue;
+    auto* s = new CStaticPlatform;
+    s->rect = PlatformDlgItemClientRect(dialog, id);
+    s->visible = child.visible;
+    s->notify = child.notify;
+    control.m_platform = s;
+    control.m_nativeHandle = p.window;
+    p.statics.push_back(&control);
+    return;
+  }
+}
+
+void PlatformUnbindStatic(CStatic& control) {
+  CStaticPlatform* s = control.m_platform;
+  for (const auto& [id, source] : s->timers) g_source_remove(source);
+  control.m_timers.clear();
+  {
+    std::lock_guard<std::mutex> guard(s->lock);
+    if (s->pendingRepaint != 0) g_source_remove(s->pendingRepaint);
+  }
+  std::erase(control.m_dialog->m_platform->statics, &control);
+  delete s;
+  control.m_platform = nullptr;
+  control.m_nativeHandle = nullptr;
+}
+
+// What a static control does with a message its object leaves alone: the normal cursor, a press
+// told to the parent when it has the notify style, its background erased.
+LRESULT_T PlatformDefaultStaticMessage(CStatic& control, unsigned message, WPARAM_T, LPARAM_T) {
+  CStaticPlatform& s = *control.m_platform;
+  switch (message) {
+    case kWmSetCursor:
+      ShowHandCursor(*control.m_dialog->m_platform, false);
+      return 1;
+    case kWmLButtonDown:
+      if (s.notify) {
+        control.m_dialog->OnMessage(kWmCommand, static_cast<WPARAM_T>(control.m_controlId & 0xFFFF),
+                                    reinterpret_cast<LPARAM_T>(&control));
+      }
+      return 0;
+    case kWmEraseBkgnd:
+      if (s.paintContext != nullptr) FillRect(s.paintContext, {0, 0, s.rect.Width(), s.rect.Height()}, kDialogColour);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+CRect PlatformStaticClientRect(const CStatic& control) {
+  const CRect& rect = control.m_platform->rect;
+  return {0, 0, rect.Width(), rect.Height()};
+}
+
+std::uint32_t PlatformScreenColourAt(const CStatic& control, int x, int y) {
+  const CRect& rect = control.m_platform->rect;
+  GdkWindow* window = control.m_dialog->m_platform->window;
+  if (!gdk_window_is_viewable(window)) return 0;
+  GdkPixbuf* pixel =
+      gdk_pixbuf_get_from_window(window, kFramePixels + rect.left + x, kFramePixels + rect.top + y, 1, 1);
+  if (pixel == nullptr) return 0;
+  const guchar* rgb = gdk_pixbuf_read_pixels(pixel);
+  const std::uint32_t colour = (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
+  g_object_unref(pixel);
+  return colour;
+}
+
+void PlatformShowStatic(CStatic& control, bool visible) {
+  if (control.m_platform->visible == visible) return;
+  control.m_platform->visible = visible;
+  PlatformRedrawDialog(*control.m_dialog);
+}
+
+void PlatformInvalidateStatic(CStatic& control) { PlatformInvalidateStaticFromAnyThread(control); }
+
+void PlatformUpdateStatic(CStatic& control) {
+  CStaticPlatform& s = *control.m_platform;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.dirty) return;
+    s.dirty = false;
+  }
+  if (s.visible) DrawNow(*control.m_dialog, nullptr, s.rect, &control);
+}
+
+// The window's thread repaints the control when it next sees to its events; one request
+// waits at a time.
+void PlatformInvalidateStaticFromAnyThread(CStatic& control) {
+  CStaticPlatform& s = *control.m_platform;
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.dirty = true;
+  if (s.pendingRepaint == 0) s.pendingRepaint = g_idle_add(RepaintWhenIdle, &control);
+}
+
+void PlatformPaintStaticPixels(CStatic& control, const std::uint8_t* rgb, int width, int height) {
+  cairo_t* cr = control.m_platform->paintContext;
+  if (cr == nullptr || width <= 0 || height <= 0) return;
+  cairo_surface_t* surface = NewRgbSurface(rgb, width, height);
+  cairo_set_source_surface(cr, surface, 0, 0);
+  cairo_paint(cr);
+  cairo_surface_destroy(surface);
+}
+
+void PlatformSetHandCursor(CStatic& control) { ShowHandCursor(*control.m_dialog->m_platform, true); }
+
+void PlatformSetStaticTimer(CStatic& control, unsigned id, unsigned intervalMs) {
+  PlatformKillStaticTimer(control, id);
+  control.m_platform->timers[id] =
+      g_timeout_add_full(G_PRIORITY_DEFAULT, intervalMs, TimerFired, new CTimerCall{&control, id}, DeleteTimerCall);
+}
+
+void PlatformKillStaticTimer(CStatic& control, unsigned id) {
+  const auto timer = control.m_platform->timers.find(id);
+  if (timer == control.m_platform->timers.end()) return;
+  g_source_remove(timer->second);
+  control.m_platform->timers.erase(timer);
 }
 
 bool ShowGtkMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {

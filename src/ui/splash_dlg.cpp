@@ -22,6 +22,7 @@ CSplashDlg::CSplashDlg() : CDialog(IDD_SPLASH, SplashDialogTemplate(), nullptr) 
 void CSplashDlg::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
   DDX_Control(dx, IDC_PROGRESS, m_progress);
+  DDX_Control(dx, IDC_PICTURE, m_picture);
 }
 
 bool CSplashDlg::OnInitDialog() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "framework/dialog.h"
+#include "ui/picture_static.h"
 #include "ui/progress_window.h"
 
 // The splash window's layout, in dialog units: Windows reads the same from its resources.
@@ -28,6 +29,9 @@ class CSplashDlg : public CDialog, public CProgressWindow {
   void OnPaint();
 
   CProgressCtrl m_progress;
+  // On the picture's placeholder, which stays hidden: the control keeps its defaults, never
+  // paints and never starts a thread, and releases its buffers when the window goes.
+  CHotSpotStatic m_picture;
 };
 
 // Draws the bitmap resource bitmapId, scaled with an averaging filter, into rect minus one
