@@ -49,10 +49,10 @@ class CCairoFonts : public CFontRenderer {
 
   void Draw(CPixelBuffer& target, const CFontRequest& font, const std::wstring& text, int x, int y, CRgb colour,
             const CRect& clip) override {
-    const CRect area{std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, target.width),
-                     std::min(clip.bottom, target.height)};
-    if (area.Width() <= 0 || area.Height() <= 0 || text.empty()) return;
-    // The clipped part of the target goes through a Cairo surface and back.
+    if (text.empty()) return;
+    const CRect area = TextInkArea(target, clip, x, y, Measure(font, text));
+    if (area.Width() <= 0 || area.Height() <= 0) return;
+    // The part of the target the text can reach goes through a Cairo surface and back.
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.Width(), area.Height());
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);

@@ -101,10 +101,10 @@ class CGdiFonts : public CFontRenderer {
 
   void Draw(CPixelBuffer& target, const CFontRequest& font, const std::wstring& text, int x, int y, CRgb colour,
             const CRect& clip) override {
-    const CRect area{std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, target.width),
-                     std::min(clip.bottom, target.height)};
-    if (area.Width() <= 0 || area.Height() <= 0 || text.empty()) return;
-    // The clipped part of the target goes through a DIB section and back.
+    if (text.empty()) return;
+    const CRect area = TextInkArea(target, clip, x, y, Measure(font, text));
+    if (area.Width() <= 0 || area.Height() <= 0) return;
+    // The part of the target the text can reach goes through a DIB section and back.
     const BITMAPINFO format = TopDown24(area.Width(), area.Height());
     void* bits = nullptr;
     HBITMAP section = CreateDIBSection(m_dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -24,7 +24,10 @@ CPictureStatic::CPictureStatic() = default;
 
 CPictureStatic::~CPictureStatic() {
   StopMarquee();
+  // A handle given to the control is the control's, whether or not a paint has read it.
   if (m_ownedHandle != 0) DeletePictureHandle(m_ownedHandle);
+  if (m_settings.picture.handle != 0 && m_settings.picture.handle != m_ownedHandle)
+    DeletePictureHandle(m_settings.picture.handle);
 }
 
 std::optional<LRESULT_T> CPictureStatic::OnControlMessage(unsigned message, WPARAM_T wParam, LPARAM_T lParam) {

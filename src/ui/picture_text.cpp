@@ -1,6 +1,8 @@
 // The picture control's text lines (see picture_text.h).
 #include "ui/picture_text.h"
 
+#include <algorithm>
+
 namespace {
 
 // Seven spaces part the end of a marquee text from its next copy.
@@ -21,6 +23,13 @@ int AlignedX(const CRect& rect, int flags, int frameWidth) {
 }
 
 }  // namespace
+
+CRect TextInkArea(const CPixelBuffer& target, const CRect& clip, int x, int y, const CTextExtent& extent) {
+  const int overhang = extent.height / 2 + 1;
+  return {std::max({clip.left, 0, x - overhang}), std::max({clip.top, 0, y - 1}),
+          std::min({clip.right, target.width, x + extent.width + overhang}),
+          std::min({clip.bottom, target.height, y + extent.height + 1})};
+}
 
 bool DrawTextLine(CPixelBuffer& target, CFontRenderer& renderer, const CRect& rect, const std::wstring& text,
                   const CTextLineStyle& style, int& marqueeOffset) {

@@ -30,6 +30,11 @@ class CFontRenderer {
                     const CRect& clip) = 0;
 };
 
+// The part of target that text drawn with its cell's top-left at (x, y) can change: the cell,
+// widened by half its height on each side for glyphs that reach past their advance, within
+// clip and the target. Renderers work on this part alone instead of the whole clip rectangle.
+CRect TextInkArea(const CPixelBuffer& target, const CRect& clip, int x, int y, const CTextExtent& extent);
+
 // Alignment flags of a text line: the platform's text alignment bits plus one of the
 // control's own.
 inline constexpr int kAlignRight = 2;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "system/clock.h"
 #include "framework/progress_bar_model.h"
+#include "system/clock.h"
 #include "ui/progress_window.h"
 
 // Least time between two redraws of the bar, so that a large file (a message per kilobyte)

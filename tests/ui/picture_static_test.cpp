@@ -100,6 +100,7 @@ TEST(PictureStaticTest, MarqueeThreadLife) {
   EXPECT_TRUE(control->MarqueeRunning());
   control->OnControlMessage(kWmDestroy, 0, 0);
   EXPECT_FALSE(control->MarqueeRunning());
+  EXPECT_TRUE(control->Composition().Empty());
   const int stopped = control->MarqueeOffset();
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   EXPECT_EQ(control->MarqueeOffset(), stopped);

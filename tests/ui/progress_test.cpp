@@ -6,8 +6,8 @@
 #include <string>
 
 #include "download/downloader.h"
-#include "support/test_support.h"
 #include "framework/progress_bar_model.h"
+#include "support/test_support.h"
 #include "ui/terminal_progress.h"
 
 // Catches a bar that does not start at 1 of 100, resets its position on the range switch,

@@ -87,7 +87,8 @@ bool RunCommand(CSplashDlg& splash, const std::string& line) {
     std::printf("untopped\n");
   } else if (command == "destroy") {
     splash.DestroyWindow();
-    std::printf("destroyed %d\n", splash.IsWindowCreated() ? 0 : 1);
+    std::printf("destroyed %d picture-bound %d\n", splash.IsWindowCreated() ? 0 : 1,
+                splash.m_picture.IsBound() ? 1 : 0);
   } else if (command == "quit") {
     return false;
   } else {
@@ -112,6 +113,9 @@ int main() {
   std::printf("title %s\n", ToUtf8(splash.GetWindowText()).c_str());
   PrintPlatformFacts(splash);
   PrintBar(splash);
+  // The hot-spot control on the hidden placeholder: bound, but never painted, so no thread.
+  std::printf("picture-control bound %d painted %d marquee %d\n", splash.m_picture.IsBound() ? 1 : 0,
+              splash.m_picture.Composition().Empty() ? 0 : 1, splash.m_picture.MarqueeRunning() ? 1 : 0);
   std::printf("ready\n");
   std::fflush(stdout);
   for (std::string line; std::getline(std::cin, line);) {

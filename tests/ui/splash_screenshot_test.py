@@ -192,6 +192,8 @@ def exercise(check, display, driver, args):
     base = base_units_for(rects)
     check(base is not None, f"the layout is the template in dialog units (base units {base}, {rects})")
     check(facts.get("title") == TITLE, f"the window text is {TITLE!r}")
+    check(facts.get("picture-control") == "bound 1 painted 0 marquee 0",
+          f"the hot-spot control is bound to the hidden placeholder and never paints ({facts.get('picture-control')})")
     centre = ((client[0] + client[2]) / 2, (client[1] + client[3]) / 2)
     check(abs(centre[0] - display.width / 2) <= 1 and abs(centre[1] - display.height / 2) <= 1,
           f"the window is centred on the screen (client {client})")
@@ -257,7 +259,7 @@ def exercise(check, display, driver, args):
         check(len(colours) > 8, f"the message box is painted ({len(colours)} colours)")
 
     check(driver.send("untop") == ["untopped"], "the window leaves the topmost band")
-    check(driver.send("destroy") == ["destroyed 1"], "the window is destroyed")
+    check(driver.send("destroy") == ["destroyed 1 picture-bound 0"], "the window is destroyed, and the picture control with it")
     time.sleep(0.3)
     check(not display.find_windows(f"^{TITLE}$"), "no splash window is left on the screen")
 
