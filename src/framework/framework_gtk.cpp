@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "framework/cairo_pixels.h"
 #include "framework/dialog_platform.h"
 #include "framework/framework_platform.h"
 #include "system/text.h"
@@ -473,6 +474,8 @@ gboolean TimerFired(gpointer data) {
 
 void DeleteTimerCall(gpointer data) { delete static_cast<CTimerCall*>(data); }
 
+}  // namespace
+
 // Cairo's 24-bit surface keeps each pixel in 32 bits, blue in the lowest byte.
 cairo_surface_t* NewRgbSurface(const std::uint8_t* rgb, int width, int height) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
@@ -489,7 +492,6 @@ cairo_surface_t* NewRgbSurface(const std::uint8_t* rgb, int width, int height) {
   cairo_surface_mark_dirty(surface);
   return surface;
 }
-}  // namespace
 
 void PlatformBindStatic(CDialog& dialog, int id, CStatic& control) {
   CDialogPlatform& p = *dialog.m_platform;

@@ -1,5 +1,6 @@
 """A private X display for the tests: Xvfb on a display number it picks itself, screenshots
-read from the X server (xwd), and xdotool for finding and pressing windows."""
+read from the X server (xwd), xdotool for finding and pressing windows, and the checks a
+screen test prints."""
 import os
 import select
 import shutil
@@ -144,3 +145,32 @@ class XDisplay:
         dump = subprocess.run(["xwd", *target, "-silent", "-display", self.name], capture_output=True, timeout=30,
                               check=True).stdout
         return parse_xwd(dump)
+
+
+class Check:
+    """Prints each check as it is made and keeps the failures."""
+
+    def __init__(self):
+        self.failures = []
+
+    def __call__(self, ok, what):
+        print(("ok    " if ok else "FAIL  ") + what)
+        if not ok:
+            self.failures.append(what)
+
+    def status(self):
+        """0 when every check passed, else 1, with a last line saying which."""
+        if self.failures:
+            print(f"{len(self.failures)} check(s) failed")
+            return 1
+        print("all checks passed")
+        return 0
+
+
+def run_screen_test(run, args):
+    """run(args)'s status, or 77 (skipped) where no private display can start."""
+    try:
+        return run(args)
+    except XDisplayError as e:
+        print(f"skipped: {e}")
+        return 77

@@ -23,16 +23,6 @@ MAGENTA, ORANGE = (255, 0, 255), (240, 140, 20)  # the logo's transparent colour
 RED, BLUE, GREEN = (200, 0, 0), (0, 0, 160), (0, 120, 0)
 
 
-class Check:
-    def __init__(self):
-        self.failures = []
-
-    def __call__(self, ok, what):
-        print(("ok    " if ok else "FAIL  ") + what)
-        if not ok:
-            self.failures.append(what)
-
-
 class Gallery:
     """The gallery program with its trace read line by line on a thread of its own."""
 
@@ -220,7 +210,7 @@ def check_pointer(check, display, gallery):
 
 
 def run(args):
-    check = Check()
+    check = xdisplay.Check()
     os.makedirs(args.output, exist_ok=True)
     splash = read_bmp(args.splash)
     with xdisplay.XDisplay() as display, open(os.path.join(args.output, "gallery-stderr.txt"), "w") as log:
@@ -241,11 +231,7 @@ def run(args):
         finally:
             gallery.close()
         check(gallery.process.returncode == 0, f"the gallery ended cleanly (exit {gallery.process.returncode})")
-    if check.failures:
-        print(f"{len(check.failures)} check(s) failed")
-        return 1
-    print("all checks passed")
-    return 0
+    return check.status()
 
 
 def main(argv):
@@ -256,11 +242,7 @@ def main(argv):
     parser.add_argument("--splash", required=True, help="the splash picture's BMP file")
     parser.add_argument("--output", required=True, help="folder for the screenshots")
     args = parser.parse_args(argv)
-    try:
-        return run(args)
-    except xdisplay.XDisplayError as e:
-        print(f"skipped: {e}")
-        return 77
+    return xdisplay.run_screen_test(run, args)
 
 
 if __name__ == "__main__":

@@ -104,16 +104,6 @@ def read_ppm(path):
     return width, height, data[m.end():]
 
 
-class Check:
-    def __init__(self):
-        self.failures = []
-
-    def __call__(self, ok, what):
-        print(("ok    " if ok else "FAIL  ") + what)
-        if not ok:
-            self.failures.append(what)
-
-
 def filled_fraction(shot, client, bar, empty_row):
     """The share of the bar's inner width whose middle row differs from the empty bar."""
     y = client[1] + (bar[1] + bar[3]) // 2
@@ -163,7 +153,7 @@ def dismiss_box_when_shown(display, found):
 
 
 def run(args):
-    check = Check()
+    check = xdisplay.Check()
     os.makedirs(args.output, exist_ok=True)
     with xdisplay.XDisplay() as display, open(os.path.join(args.output, "driver-stderr.txt"), "w") as log:
         command = [args.driver] if args.platform == "linux" else [args.wine_run, args.driver]
@@ -177,11 +167,7 @@ def run(args):
             driver.close()
         # A sanitizer build reports a leak or a fault in the window code through this.
         check(driver.process.returncode == 0, f"the driver ended cleanly (exit {driver.process.returncode})")
-    if check.failures:
-        print(f"{len(check.failures)} check(s) failed")
-        return 1
-    print("all checks passed")
-    return 0
+    return check.status()
 
 
 def exercise(check, display, driver, args):
@@ -273,11 +259,7 @@ def main(argv):
     args = parser.parse_args(argv)
     # Our own scale on Linux is the reference itself; wine's halftone filter differs a little.
     args.tolerance = (0.5, 2) if args.platform == "linux" else (6.0, 48)
-    try:
-        return run(args)
-    except xdisplay.XDisplayError as e:
-        print(f"skipped: {e}")
-        return 77
+    return xdisplay.run_screen_test(run, args)
 
 
 if __name__ == "__main__":
