@@ -1,6 +1,9 @@
 """A private X display for the tests: Xvfb on a display number it picks itself, screenshots
 read from the X server (xwd), xdotool for finding and pressing windows, and the checks a
 screen test prints."""
+import ctypes
+import ctypes.util
+import hashlib
 import os
 import select
 import shutil
@@ -137,6 +140,39 @@ class XDisplay:
             return
         x, y = int(geometry["WIDTH"]) // 2, int(geometry["HEIGHT"]) - up_from_bottom
         self.xdotool("mousemove", "--window", window_id, str(x), str(y), "click", "1")
+
+    def cursor_image(self):
+        """A digest of the pointer's cursor image as the X server shows it (XFixes), or None where
+        the X libraries cannot be loaded."""
+        x11, xfixes = ctypes.util.find_library("X11"), ctypes.util.find_library("Xfixes")
+        if not x11 or not xfixes:
+            return None
+        x11, xfixes = ctypes.CDLL(x11), ctypes.CDLL(xfixes)
+
+        class Image(ctypes.Structure):
+            _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                        ("height", ctypes.c_ushort), ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                        ("serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong))]
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x11.XFree.argtypes = [ctypes.c_void_p]
+        xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(Image)
+        xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+        display = x11.XOpenDisplay(self.name.encode())
+        if not display:
+            return None
+        try:
+            image = xfixes.XFixesGetCursorImage(display)
+            if not image:
+                return None
+            c = image.contents
+            pixels = [c.pixels[i] for i in range(c.width * c.height)]
+            digest = hashlib.sha1(repr((c.width, c.height, c.xhot, c.yhot, pixels)).encode()).hexdigest()
+            x11.XFree(image)
+            return digest
+        finally:
+            x11.XCloseDisplay(display)
 
     def screenshot(self, window_id=None):
         """The whole screen, or one window's own contents (a window that Xvfb's screen read

@@ -191,12 +191,20 @@ def check_pointer(check, display, gallery):
 
     move(centre)
     check(decision("cursor") == "hand", "the hand cursor over the logo's opaque pixels")
+    time.sleep(0.3)
+    hand = display.cursor_image()
     # The cursor is asked for before the move is reported, so the first decision at the
     # corner still follows the centre; the next move's decision follows the corner.
     move(corner)
     move((corner[0] + 1, corner[1] + 1))
     check(gallery.expect(lambda line: line == f"cursor {LOGO} normal", timeout=10) is not None,
           "the normal cursor over its transparent corner, from the move before")
+    time.sleep(0.3)
+    normal = display.cursor_image()
+    if hand is None:
+        print("(the cursor images cannot be read: no X11 and XFixes libraries)")
+    else:
+        check(hand != normal, "the screen shows another cursor over the opaque pixels than over the corner")
     display.xdotool("click", "1")
     check(decision("press") == "swallowed", "a press on the transparent corner is swallowed")
     move(centre)
