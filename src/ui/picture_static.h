@@ -54,6 +54,9 @@ class CPictureStatic : public CStatic, protected CPictureHost {
 
   int MarqueeOffset() const { return m_marqueeOffset.load(); }
   bool MarqueeRunning() const { return m_marqueeRunning.load(); }
+  // Whether a marquee thread has been started and not yet waited for.
+  bool HoldsMarqueeThread() const { return m_marquee.Joinable(); }
+  void SetMarqueeOffsetForTesting(int offset) { m_marqueeOffset.store(offset); }
   // Tests measure and draw text with fixed metrics; null restores the platform's renderer.
   void SetFontRendererForTesting(CFontRenderer* renderer) { m_testFonts = renderer; }
 

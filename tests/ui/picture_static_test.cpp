@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "ui/fixed_fonts.h"
@@ -89,8 +90,12 @@ TEST(PictureStaticTest, MarqueeThreadLife) {
   control->m_settings.lines[0] = {std::wstring(200, L'A'), 140, false, 0, kBlue};  // 1400 pixels
   control->PaintBuffers(1000, 40);
   EXPECT_TRUE(control->MarqueeRunning());
-  ASSERT_TRUE(WaitFor([&] { return control->MarqueeOffset() <= -8; }));
-  EXPECT_EQ(control->MarqueeOffset() % 4, 0);
+  std::set<int> seen;
+  ASSERT_TRUE(WaitFor([&] {
+    seen.insert(control->MarqueeOffset());
+    return seen.size() >= 4;
+  }));
+  for (const int offset : seen) EXPECT_EQ(offset % 4, 0) << offset;
   control->m_settings.lines[0].text = L"fits";
   control->PaintBuffers(1000, 40);
   ASSERT_TRUE(WaitFor([&] { return !control->MarqueeRunning(); }));
@@ -100,6 +105,7 @@ TEST(PictureStaticTest, MarqueeThreadLife) {
   EXPECT_TRUE(control->MarqueeRunning());
   control->OnControlMessage(kWmDestroy, 0, 0);
   EXPECT_FALSE(control->MarqueeRunning());
+  EXPECT_FALSE(control->HoldsMarqueeThread());
   EXPECT_TRUE(control->Composition().Empty());
   const int stopped = control->MarqueeOffset();
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
@@ -109,6 +115,23 @@ TEST(PictureStaticTest, MarqueeThreadLife) {
   control->PaintBuffers(1000, 40);
   EXPECT_TRUE(control->MarqueeRunning());
   control.reset();
+}
+
+// Catches a paint that does not keep the offset its text line has wrapped: the marquee would
+// scroll out of sight for good. 20 glyphs of 7 pixels and 7 spaces go round in 189 pixels.
+TEST(PictureStaticTest, MarqueeOffsetWrapsAtThePaint) {
+  for (const auto& [before, wrapped] : {std::pair{-188, false}, std::pair{-189, true}}) {
+    CTestControl control;
+    control.m_settings.lines[0] = {std::wstring(20, L'A'), 140, false, 0, kBlue};
+    control.SetMarqueeOffsetForTesting(before);
+    control.PaintBuffers(100, 40);
+    // The thread, started by this paint, may have taken its first 1-pixel step.
+    if (wrapped) {
+      EXPECT_GE(control.MarqueeOffset(), -1) << before;
+    } else {
+      EXPECT_LE(control.MarqueeOffset(), -188) << before;
+    }
+  }
 }
 
 // Catches a marquee that is not stopped by hidden texts.
