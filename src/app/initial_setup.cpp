@@ -4,6 +4,7 @@
 
 #include "app/run_names.h"
 #include "app/setup_app.h"
+#include "description/description_signature.h"
 #include "download/connection.h"
 #include "system/file_name.h"
 #include "system/file_ops.h"
@@ -11,7 +12,6 @@
 #include "system/program_folder.h"
 
 namespace {
-const wchar_t kScheme[] = L"http://";
 const wchar_t kDefaultPathPrefix[] = L"/downloads/Setups/";
 const wchar_t kLocalModeValue[] = L"No";
 }  // namespace
@@ -68,7 +68,7 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
   // A description beside Setup names the folder on the hosts that holds its newer version.
   const std::wstring path =
       m_description.IsLoaded() ? m_description.GetValue(L"Download Path") : kDefaultPathPrefix + setupName;
-  const auto urlOn = [&path](const std::wstring& host) { return kScheme + host + path + L"/" + kInitialSetupFileName; };
+  const auto urlOn = [&](const std::wstring& host) { return m_trust.scheme + host + path + L"/" + kInitialSetupFileName; };
   std::wstring host = m_hosts.primary;
   if (ProbeUrlLength(urlOn(host), m_transport) < kMinimumDeclaredLength) {
     host = m_hosts.secondary;
@@ -81,6 +81,12 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
   if (!m_downloader.DownloadFile(urlOn(host), JoinPath(setupTempFolder, kInitialSetupFileName), nullptr)) {
     ShowRunMessage(L"Error: Failed to download.");
     return false;
+  }
+  // A signed description's signature lies beside it on the same host. Whether it arrived is
+  // not judged here: a missing one makes the description fail to load, as a bad one does.
+  if (!m_trust.signingPublicKey.empty()) {
+    m_downloader.DownloadFile(urlOn(host) + kSignatureSuffix,
+                              JoinPath(setupTempFolder, kInitialSetupFileName) + kSignatureSuffix, nullptr);
   }
   return true;
 }
@@ -102,7 +108,7 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
       return false;
     }
     for (bool more = m_description.GetFirstFile(remote, local); more; more = m_description.GetNextFile(remote, local)) {
-      total += ProbeUrlLength(kScheme + downloadSite + remote, m_transport);
+      total += ProbeUrlLength(m_trust.scheme + downloadSite + remote, m_transport);
     }
   }
   if (progressWindow != nullptr) progressWindow->SetProgressTotal(total);
@@ -111,7 +117,7 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
     // such an entry fails as its download would.
     const bool safe = IsPlainFileName(local);
     const std::wstring destination = JoinPath(setupTempFolder, local);
-    const bool ok = safe && m_downloader.DownloadFile(kScheme + downloadSite + remote, destination,
+    const bool ok = safe && m_downloader.DownloadFile(m_trust.scheme + downloadSite + remote, destination,
                                                            progressWindow != nullptr ? &progressWindow->Window() : nullptr);
     // A failed transfer over an earlier copy of the file keeps that copy, which will do.
     if (!ok && !(safe && FileExists(destination))) {
@@ -126,7 +132,7 @@ std::wstring CSetupApp::FindDownloadSite() {
   std::wstring remote0, local0, site;
   m_description.GetFirstFile(remote0, local0);
   for (bool more = m_description.GetFirstSite(site); more; more = m_description.GetNextSite(site)) {
-    if (ProbeUrlLength(kScheme + site + remote0, m_transport) > kMinimumDeclaredLength) return site;
+    if (ProbeUrlLength(m_trust.scheme + site + remote0, m_transport) > kMinimumDeclaredLength) return site;
   }
   return {};
 }

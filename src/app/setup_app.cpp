@@ -11,11 +11,17 @@
 #include "websetup_config.h"
 
 CSetupApp::CSetupApp(CDownloadHosts hosts, IClock& clock, IHttpTransport& transport)
+    : CSetupApp(std::move(hosts), CTrustSettings{}, clock, transport) {}
+
+CSetupApp::CSetupApp(CDownloadHosts hosts, CTrustSettings trust, IClock& clock, IHttpTransport& transport)
     : m_downloader(clock, transport),
       m_hosts(std::move(hosts)),
+      m_trust(std::move(trust)),
       m_clock(clock),
       m_transport(transport),
-      m_isOnline(&IsOnline) {}
+      m_isOnline(&IsOnline) {
+  m_description.RequireSignature(m_trust.signingPublicKey);
+}
 
 CSetupApp::~CSetupApp() = default;
 

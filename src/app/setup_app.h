@@ -28,10 +28,20 @@ struct CDownloadHosts {
   std::wstring secondary;
 };
 
+// The checks a Setup program's build asked for; the defaults are the plain run: descriptions
+// and listed files over http://, no description signature wanted.
+struct CTrustSettings {
+  std::wstring scheme = L"http://";  // "http://" or "https://"
+  // The vendor's Ed25519 public key (32 bytes); empty when descriptions need no signature.
+  std::string signingPublicKey;
+};
+
 class CSetupApp : public CWinApp {
  public:
   explicit CSetupApp(CDownloadHosts hosts, IClock& clock = RealClock(),
                      IHttpTransport& transport = PlatformHttpTransport());
+  CSetupApp(CDownloadHosts hosts, CTrustSettings trust, IClock& clock = RealClock(),
+            IHttpTransport& transport = PlatformHttpTransport());
   ~CSetupApp() override;
 
   // Runs the whole setup; always returns false, so the program ends right after it.
@@ -93,6 +103,7 @@ class CSetupApp : public CWinApp {
   void ShowRunMessage(const std::wstring& text);
 
   CDownloadHosts m_hosts;
+  CTrustSettings m_trust;
   IClock& m_clock;
   IHttpTransport& m_transport;
   std::function<bool()> m_isOnline;

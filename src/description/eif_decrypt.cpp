@@ -13,9 +13,6 @@
 #include "system/file.h"
 #include "system/text.h"
 
-namespace {
-
-// The whole file, or nothing when it is missing, empty, larger than limit or cannot be read.
 std::optional<ByteBuffer> ReadWholeFile(const std::wstring& path, std::uint64_t limit, std::size_t extraBytes) {
   CFile file;
   if (!file.Open(path, CFile::Mode::Read)) return std::nullopt;
@@ -31,6 +28,8 @@ std::optional<ByteBuffer> ReadWholeFile(const std::wstring& path, std::uint64_t 
   }
   return bytes;
 }
+
+namespace {
 
 bool SignatureMatches(const ByteBuffer& file, std::wstring_view signature) {
   const auto zero = std::find(file.begin(), file.end(), std::uint8_t{0});
@@ -70,11 +69,23 @@ void DecryptEifFile(const std::wstring& path, std::optional<ByteBuffer>& buffer,
                     std::string_view key, std::wstring_view signature) {
   buffer.reset();
   size = 0;
+  std::optional<ByteBuffer> file;
   try {
-    const std::optional<ByteBuffer> file = ReadWholeFile(path, kMaxEifFileBytes, 0);
+    file = ReadWholeFile(path, kMaxEifFileBytes, 0);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  if (file) DecryptEifBytes(*file, buffer, size, key, signature);
+}
+
+void DecryptEifBytes(const ByteBuffer& file, std::optional<ByteBuffer>& buffer, std::size_t& size,
+                     std::string_view key, std::wstring_view signature) {
+  buffer.reset();
+  size = 0;
+  try {
     const std::size_t header = signature.size() + 1;
-    if (!file || file->size() < header || !SignatureMatches(*file, signature)) return;
-    buffer = DecryptBlocks(file->data() + header, file->size() - header, key, size);
+    if (file.size() < header || !SignatureMatches(file, signature)) return;
+    buffer = DecryptBlocks(file.data() + header, file.size() - header, key, size);
   } catch (const CryptoPP::Exception&) {
     buffer.reset();
   } catch (const std::bad_alloc&) {

@@ -3,11 +3,13 @@
 #include "description/setup_description.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "description/description_signature.h"
 #include "description/eif_decrypt.h"
 #include "description/expanding_text.h"
 #include "system/folders.h"
@@ -69,16 +71,28 @@ CSetupDescription::CSetupDescription(std::string key, std::wstring signature)
 
 bool CSetupDescription::Load(const std::wstring& name) {
   const std::wstring path = IsAbsoluteName(name) ? name : GetProgramFolder() + name;
+  const bool plain = IsPlainDescriptionName(name);
+  std::optional<ByteBuffer> file;
+  try {
+    file = ReadWholeFile(path, kMaxEifFileBytes, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!file) return false;
+  // The bytes checked are the bytes used: the file is read once, and nothing of it reaches the
+  // decryptor or the parser before its signature has been found good.
+  if (!m_signingKey.empty() && !HasValidSignatureFile(path, *file, m_signingKey)) return false;
   std::optional<ByteBuffer> buffer;
   std::size_t size = 0;
-  if (IsPlainDescriptionName(name)) {
-    ReadPlainFile(path, buffer, size);
+  if (plain) {
+    size = file->size();
+    buffer = std::move(file);
   } else {
-    DecryptEifFile(path, buffer, size, m_key, m_signature);
+    DecryptEifBytes(*file, buffer, size, m_key, m_signature);
+    file.reset();
   }
   if (!buffer) return false;
-  // A plain file's size counts the zero byte that reading appends; a decrypted one's does not.
-  std::wstring text = DecodeDescriptionBytes(*buffer, IsPlainDescriptionName(name) ? size - 1 : size);
+  std::wstring text = DecodeDescriptionBytes(*buffer, size);
   buffer.reset();
   return LoadText(std::move(text));
 }

@@ -28,6 +28,11 @@ class CSetupDescription {
   CSetupDescription(std::string key, std::wstring signature);
   virtual ~CSetupDescription() = default;
 
+  // From now on Load accepts a file only with a valid "<file>.sig" beside it: the Ed25519
+  // signature, by the private half of publicKey (32 bytes), of the file's exact bytes. Empty
+  // asks for none.
+  void RequireSignature(std::string publicKey) { m_signingKey = std::move(publicKey); }
+
   // Reads name (".ini" plain, anything else decrypted; relative to the program folder unless
   // absolute), then LoadText. False when nothing could be read (the earlier text stays), when
   // "End" is not exactly "End", or when placeholders refer to themselves.
@@ -73,6 +78,7 @@ class CSetupDescription {
   std::int32_t m_siteCursor = 0;
   std::string m_key;
   std::wstring m_signature;
+  std::string m_signingKey;
   MissingTagHandler m_onMissingTag;
   // Lookups of the loaded text by upper-cased name, so that walking a list of n entries reads
   // the text once, not n times; emptied whenever the text changes.
