@@ -5,6 +5,7 @@
 #include "app/run_names.h"
 #include "app/setup_app.h"
 #include "description/description_signature.h"
+#include "description/file_hashes.h"
 #include "download/connection.h"
 #include "system/file_name.h"
 #include "system/file_ops.h"
@@ -112,18 +113,39 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
     }
   }
   if (progressWindow != nullptr) progressWindow->SetProgressTotal(total);
+  // A description with "File Hashes" vouches for every listed file, whichever way it arrives.
+  const std::optional<CFileHashes> hashes = CFileHashes::From(m_description);
+  WindowHandle window = progressWindow != nullptr ? &progressWindow->Window() : nullptr;
   for (bool more = m_description.GetFirstFile(remote, local); more; more = m_description.GetNextFile(remote, local)) {
-    // A local name is a name inside the setup temp folder, never a path out of it or a device:
-    // such an entry fails as its download would.
-    const bool safe = IsPlainFileName(local);
-    const std::wstring destination = JoinPath(setupTempFolder, local);
-    const bool ok = safe && m_downloader.DownloadFile(m_trust.scheme + downloadSite + remote, destination,
-                                                           progressWindow != nullptr ? &progressWindow->Window() : nullptr);
-    // A failed transfer over an earlier copy of the file keeps that copy, which will do.
-    if (!ok && !(safe && FileExists(destination))) {
+    if (!DownloadListedFile(m_trust.scheme + downloadSite + remote, setupTempFolder, local, hashes, window)) {
       ShowRunMessage(L"Error: Failed to download " + local);
       return false;
     }
+  }
+  return true;
+}
+
+// One listed file into the setup temp folder; false when the run cannot go on with it.
+bool CSetupApp::DownloadListedFile(const std::wstring& url, const std::wstring& setupTempFolder,
+                                   const std::wstring& local, const std::optional<CFileHashes>& hashes,
+                                   WindowHandle window) {
+  // A local name is a name inside the setup temp folder, never a path out of it or a device:
+  // such an entry fails as its download would.
+  if (!IsPlainFileName(local)) return false;
+  const std::wstring destination = JoinPath(setupTempFolder, local);
+  const std::optional<CSha256Digest> expected = hashes ? hashes->For(local) : std::nullopt;
+  // A file the hashes do not cover is refused unseen, as is whatever copy of it lies there.
+  if (hashes && !expected) {
+    DeleteFileInFolder(setupTempFolder, local);
+    return false;
+  }
+  if (m_downloader.DownloadFile(url, destination, window, expected)) return true;
+  // A failed transfer over an earlier copy of the file keeps that copy, which will do, unless
+  // the description's hash says it is not the file listed.
+  if (!FileExists(destination)) return false;
+  if (expected && Sha256OfFile(destination) != expected) {
+    DeleteFileInFolder(setupTempFolder, local);
+    return false;
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "description/file_hashes.h"
 #include "description/setup_description.h"
 #include "download/downloader.h"
 #include "download/http_transport.h"
@@ -95,6 +96,8 @@ class CSetupApp : public CWinApp {
   bool DownloadInitialFile(const std::wstring& setupName, const std::wstring& setupTempFolder);
   bool DownloadListedFiles(const std::wstring& setupTempFolder, CProgressWindow* progressWindow,
                            std::wstring& downloadSite);
+  bool DownloadListedFile(const std::wstring& url, const std::wstring& setupTempFolder, const std::wstring& local,
+                          const std::optional<CFileHashes>& hashes, WindowHandle window);
   void CopyProgramFolderTo(const std::wstring& setupTempFolder);
   void ShowProgressWindow();
   // Closes the progress window; a splash window first leaves the topmost band when asked.

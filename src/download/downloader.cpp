@@ -2,6 +2,7 @@
 #include "download/downloader.h"
 
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -28,6 +29,10 @@ struct CDownloader::CAttempt {
   bool errorPage = false;
   // Chunks handed to the file but not yet written; at most kWriteBufferBytes.
   std::string pending;
+  // The SHA-256 the file must have, and the hash of every byte handed to it; none when the
+  // caller asked for no check.
+  const std::optional<CSha256Digest>* expected = nullptr;
+  std::unique_ptr<CSha256> hash;
 };
 
 CDownloader::CDownloader(IClock& clock, IHttpTransport& transport)
@@ -36,13 +41,16 @@ CDownloader::CDownloader(IClock& clock, IHttpTransport& transport)
       m_isOnline(&IsOnline),
       m_writeChunk([](CFile& file, const void* data, std::size_t size) { return file.Write(data, size); }) {}
 
-bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow) {
+bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow,
+                               const std::optional<CSha256Digest>& expected) {
   if (!m_isOnline()) return false;
   int attemptsLeft = kDownloadAttempts;
   while (attemptsLeft > 0) {
     CAttempt attempt;
     attempt.destination = destination;
     attempt.window = progressWindow;
+    attempt.expected = &expected;
+    if (expected) attempt.hash = std::make_unique<CSha256>();
     const Outcome outcome = RunAttempt(url, attempt);
     if (outcome == Outcome::Succeeded) return true;
     attempt.file.Close();
@@ -102,7 +110,11 @@ std::optional<CDownloader::Outcome> CDownloader::EndOfData(CAttempt& attempt) {
   attempt.file.Close();
   std::uint64_t size = 0;
   if (attempt.errorPage || !CFile::GetStatus(attempt.destination, size)) return Outcome::Failed;
-  if (size == attempt.declaredLength) return Outcome::Succeeded;
+  if (size == attempt.declaredLength) {
+    // Whole, but other bytes than the vendor listed: as failed as a cut transfer.
+    const bool genuine = attempt.hash == nullptr || attempt.hash->Final() == **attempt.expected;
+    return genuine ? Outcome::Succeeded : Outcome::Failed;
+  }
   // Short of the declared length: the server may still be sending, so wait for it a while.
   const std::uint32_t now = m_clock.TickCount();
   if (!attempt.emptyReadTick) {
@@ -131,6 +143,7 @@ bool CDownloader::TakeChunk(const char* data, std::size_t size, CAttempt& attemp
     written = attempt.file.Open(attempt.destination, CFile::Mode::Append);
   }
   if (written && attempt.file.IsOpen()) {
+    if (attempt.hash != nullptr) attempt.hash->Update(data, size);
     attempt.pending.append(data, size);
     if (attempt.pending.size() >= kWriteBufferBytes) written = Flush(attempt);
   }

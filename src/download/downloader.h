@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "description/file_hashes.h"
 #include "download/http_transport.h"
 #include "framework/framework.h"
 #include "system/clock.h"
@@ -42,8 +43,11 @@ class CDownloader {
   CDownloader& operator=(const CDownloader&) = delete;
 
   // Fetches url into destination (a path with a folder part); true when the resource arrived
-  // whole. After false, a destination that existed before holds its earlier content again.
-  bool DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow);
+  // whole, and, when expected is given, its bytes have that SHA-256 (hashed as they are
+  // written; a mismatch is a failed attempt). After false, a destination that existed before
+  // holds its earlier content again.
+  bool DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow,
+                    const std::optional<CSha256Digest>& expected = std::nullopt);
 
   // Replaces the connection check, so tests decide whether the machine is online.
   void SetOnlineCheckForTesting(std::function<bool()> isOnline) { m_isOnline = std::move(isOnline); }

@@ -1,0 +1,102 @@
+// The "File Hashes" lines of a description, and SHA-256 with Crypto++.
+#include "description/file_hashes.h"
+
+#include <cryptopp/sha.h>
+
+#include "description/setup_description.h"
+#include "description/tag_parser.h"
+#include "system/file.h"
+
+namespace {
+constexpr std::size_t kHexDigits = 2 * sizeof(CSha256Digest);
+// Bytes read at a time when a whole file is hashed.
+constexpr std::size_t kFileHashChunkBytes = 64 * 1024;
+
+int HexValue(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
+}
+}  // namespace
+
+bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstring& name) {
+  // The digest, a space, then a space (text) or "*" (binary), then at least one character.
+  if (line.size() < kHexDigits + 3 || line[kHexDigits] != L' ') return false;
+  const wchar_t mode = line[kHexDigits + 1];
+  if (mode != L' ' && mode != L'*') return false;
+  for (std::size_t i = 0; i < sizeof(digest); ++i) {
+    const int high = HexValue(line[2 * i]);
+    const int low = HexValue(line[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    digest[i] = static_cast<std::uint8_t>(high * 16 + low);
+  }
+  name = std::wstring(line.substr(kHexDigits + 2));
+  // sha256sum marks a name it had to escape with a leading backslash; no plain name needs it.
+  return !name.empty() && name[0] != L'\\';
+}
+
+std::string FormatDigest(const CSha256Digest& digest) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (const std::uint8_t byte : digest) {
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 15]);
+  }
+  return text;
+}
+
+std::optional<CFileHashes> CFileHashes::From(const CSetupDescription& description) {
+  // Looked for without GetItem, whose missing-tag message would reach every older description.
+  if (description.FindTag(kFileHashesTag) == kTagNotFound) return std::nullopt;
+  CFileHashes hashes;
+  for (int index = 0;; ++index) {
+    const std::wstring item = TrimDescriptionSpace(description.GetItem(kFileHashesTag, index));
+    if (item.empty()) break;
+    CSha256Digest digest{};
+    std::wstring name;
+    if (!ParseFileHashLine(item, digest, name)) {
+      hashes.m_malformed.push_back(item);
+      continue;
+    }
+    const auto [at, added] = hashes.m_digests.emplace(name, digest);
+    if (!added && at->second != digest) at->second.reset();
+  }
+  return hashes;
+}
+
+std::optional<CSha256Digest> CFileHashes::For(const std::wstring& localName) const {
+  const auto at = m_digests.find(localName);
+  return at != m_digests.end() ? at->second : std::nullopt;
+}
+
+struct CSha256::CState {
+  CryptoPP::SHA256 hash;
+};
+
+CSha256::CSha256() : m_state(std::make_unique<CState>()) {}
+CSha256::~CSha256() = default;
+
+void CSha256::Update(const void* data, std::size_t size) {
+  m_state->hash.Update(static_cast<const CryptoPP::byte*>(data), size);
+}
+
+CSha256Digest CSha256::Final() {
+  CSha256Digest digest{};
+  m_state->hash.Final(digest.data());
+  return digest;
+}
+
+std::optional<CSha256Digest> Sha256OfFile(const std::wstring& path) {
+  CFile file;
+  if (!file.Open(path, CFile::Mode::Read)) return std::nullopt;
+  CSha256 hash;
+  std::vector<char> buffer(kFileHashChunkBytes);
+  for (;;) {
+    const std::int64_t got = file.Read(buffer.data(), buffer.size());
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    hash.Update(buffer.data(), static_cast<std::size_t>(got));
+  }
+  return hash.Final();
+}
