@@ -69,7 +69,9 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
   // A description beside Setup names the folder on the hosts that holds its newer version.
   const std::wstring path =
       m_description.IsLoaded() ? m_description.GetValue(L"Download Path") : kDefaultPathPrefix + setupName;
-  const auto urlOn = [&](const std::wstring& host) { return m_trust.scheme + host + path + L"/" + kInitialSetupFileName; };
+  const auto urlOn = [&](const std::wstring& host) {
+    return m_trust.scheme + host + path + L"/" + kInitialSetupFileName;
+  };
   std::wstring host = m_hosts.primary;
   if (ProbeUrlLength(urlOn(host), m_transport) < kMinimumDeclaredLength) {
     host = m_hosts.secondary;

@@ -78,8 +78,8 @@ void DecryptEifFile(const std::wstring& path, std::optional<ByteBuffer>& buffer,
   if (file) DecryptEifBytes(*file, buffer, size, key, signature);
 }
 
-void DecryptEifBytes(const ByteBuffer& file, std::optional<ByteBuffer>& buffer, std::size_t& size,
-                     std::string_view key, std::wstring_view signature) {
+void DecryptEifBytes(const ByteBuffer& file, std::optional<ByteBuffer>& buffer, std::size_t& size, std::string_view key,
+                     std::wstring_view signature) {
   buffer.reset();
   size = 0;
   try {

@@ -23,8 +23,8 @@ void DecryptEifFile(const std::wstring& path, std::optional<ByteBuffer>& buffer,
                     std::string_view key, std::wstring_view signature);
 
 // The same for the bytes of an EIF file already read (checked before they reach decryption).
-void DecryptEifBytes(const ByteBuffer& file, std::optional<ByteBuffer>& buffer, std::size_t& size,
-                     std::string_view key, std::wstring_view signature);
+void DecryptEifBytes(const ByteBuffer& file, std::optional<ByteBuffer>& buffer, std::size_t& size, std::string_view key,
+                     std::wstring_view signature);
 
 // The whole file followed by extraBytes zero bytes; nothing when it is missing, empty, longer
 // than limit bytes or cannot be read.

@@ -1,10 +1,12 @@
 // Making EIF files in tests, with the public half of the built-in key or of another one.
 #pragma once
 
+#include <cryptopp/xed25519.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "description/description_signature.h"
 #include "description/eif_decrypt.h"
 #include "eif_keys.h"
 
@@ -38,3 +40,27 @@ inline std::string EifHeader() {
 inline std::string CipherPart(const std::string& plain, const std::string& pem = BuiltInPublicPem()) {
   return MakeEif(plain, pem).substr(kEifSignatureLength + 1);
 }
+
+// An Ed25519 key pair made from a fixed seed, signing as the vendor's signing machine does.
+class CTestSigningKey {
+ public:
+  explicit CTestSigningKey(std::uint8_t seedByte)
+      : m_seed(CryptoPP::ed25519PrivateKey::SECRET_KEYLENGTH, seedByte),
+        m_signer(reinterpret_cast<const CryptoPP::byte*>(m_seed.data())) {
+    const auto& key = static_cast<const CryptoPP::ed25519PrivateKey&>(m_signer.GetPrivateKey());
+    m_publicKey.assign(reinterpret_cast<const char*>(key.GetPublicKeyBytePtr()), kSigningPublicKeyBytes);
+  }
+  const std::string& PublicKey() const { return m_publicKey; }
+  // The 64-byte detached signature of bytes.
+  std::string Sign(const std::string& bytes) const {
+    std::string signature(kDescriptionSignatureBytes, '\0');
+    m_signer.SignMessage(CryptoPP::NullRNG(), reinterpret_cast<const CryptoPP::byte*>(bytes.data()), bytes.size(),
+                         reinterpret_cast<CryptoPP::byte*>(signature.data()));
+    return signature;
+  }
+
+ private:
+  std::string m_seed;
+  CryptoPP::ed25519Signer m_signer;
+  std::string m_publicKey;
+};

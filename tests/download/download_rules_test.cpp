@@ -11,6 +11,7 @@
 #include "progress_recorder.h"
 #include "support/test_support.h"
 #include "system/file_ops.h"
+#include "system/text.h"
 
 namespace {
 // Reads beyond this many in one response end it with a read failure, so a grace period that
@@ -184,3 +185,40 @@ INSTANTIATE_TEST_SUITE_P(
                       CPageBoundaryCase{"TitleInAChunkEndingAtByte1024", {std::string(996, 'x'), kTitle}, true},
                       CPageBoundaryCase{"TitleInAChunkEndingAtByte1025", {std::string(997, 'x'), kTitle}, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A transfer checked against the SHA-256 its description lists.
+struct CHashCase {
+  const char* name;
+  std::vector<std::string> reads;
+  std::string expectedHex;  // what the description says the file's SHA-256 is
+  bool succeeds;
+};
+
+class DownloadHashTest : public DownloadRulesTest, public ::testing::WithParamInterface<CHashCase> {};
+
+// Catches bytes that differ from the listed hash kept as the file, a mismatch that is not
+// retried as a failed attempt (four opens, four pauses, the earlier copy back), or data that
+// arrives after an empty read left out of the hash.
+TEST_P(DownloadHashTest, KeepsOnlyTheListedBytes) {
+  const CHashCase& c = GetParam();
+  m_transport.m_reads = c.reads;
+  m_transport.m_declared = 3;
+  WriteFileBytes(Destination(), "earlier copy");
+  CSha256Digest expected{};
+  std::wstring name;
+  ASSERT_TRUE(ParseFileHashLine(FromUtf8(c.expectedHex + "  file.bin"), expected, name));
+  CFakeClock clock(1000, 100);
+  EXPECT_EQ(Downloader(clock).DownloadFile(L"http://x/f", Destination(), nullptr, expected), c.succeeds);
+  EXPECT_EQ(m_transport.m_opens, c.succeeds ? 1 : 4);
+  EXPECT_EQ(clock.m_sleeps, c.succeeds ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>(4, 2000));
+  EXPECT_EQ(ReadFileBytes(Destination()), c.succeeds ? "abc" : "earlier copy");
+}
+
+// sha256("abc").
+const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+INSTANTIATE_TEST_SUITE_P(Cases, DownloadHashTest,
+                         ::testing::Values(CHashCase{"Listed", {"abc"}, kAbc, true},
+                                           CHashCase{"Swapped", {"abd"}, kAbc, false},
+                                           CHashCase{"DataAfterAnEmptyRead", {"ab", "", "c"}, kAbc, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
