@@ -1,8 +1,10 @@
 // Download benchmark: our worker (1 KB chunks, a progress message each) and curl fetch the same
 // generated files from a loopback server; prints MB/s and peak RSS, last line "ratio R" (the
 // median at 256 MB).
-//   download_bench [--splash] [--repeat N]
+//   download_bench [--splash] [--repeat N] [--hash]
 // --splash sends the progress to the real splash window (a display is needed), as a run does.
+// --hash checks each of our transfers against the file's SHA-256, as a description with
+// "File Hashes" makes a run do (curl only fetches).
 // Each size runs N times, ours and curl taking turns to go first, so that neither always
 // pays for the page cache the other has filled.
 #include <sys/resource.h>
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,12 +59,13 @@ double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-CRun RunOurs(const std::wstring& url, const std::string& path, std::uint64_t size, CCountingWindow& window) {
+CRun RunOurs(const std::wstring& url, const std::string& path, std::uint64_t size, CCountingWindow& window,
+             const std::optional<CSha256Digest>& expected) {
   CDownloader downloader;
   downloader.SetOnlineCheckForTesting([] { return true; });
   const auto start = std::chrono::steady_clock::now();
   CRun run;
-  run.ok = downloader.DownloadFile(url, FromUtf8(path), &window);
+  run.ok = downloader.DownloadFile(url, FromUtf8(path), &window, expected);
   run.seconds = Since(start);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -72,7 +76,7 @@ CRun RunOurs(const std::wstring& url, const std::string& path, std::uint64_t siz
   return run;
 }
 
-CRun RunCurl(const std::string& url, const std::string& path, std::uint64_t size) {
+CRun RunCurl(const std::string& url, const std::string& path, std::uint64_t size, bool removeAfter = true) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
@@ -88,7 +92,7 @@ CRun RunCurl(const std::string& url, const std::string& path, std::uint64_t size
     std::error_code error;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::filesystem::file_size(path, error) == size;
   }
-  std::filesystem::remove(path);
+  if (removeAfter) std::filesystem::remove(path);
   return run;
 }
 
@@ -106,6 +110,7 @@ double Median(std::vector<double> values) {
 struct COptions {
   bool splash = false;
   int repeat = 1;
+  bool hash = false;
 };
 
 COptions ParseOptions(int argc, char** argv) {
@@ -113,6 +118,8 @@ COptions ParseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--splash") == 0) {
       options.splash = true;
+    } else if (std::strcmp(argv[i], "--hash") == 0) {
+      options.hash = true;
     } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
       options.repeat = std::max(1, std::atoi(argv[++i]));
     }
@@ -159,6 +166,12 @@ int main(int argc, char** argv) {
     response.generatedBytes = size;
     response.declaredLength = size;
     server.Serve(path, response);
+    // The digest a description would list, from a copy fetched once beforehand.
+    std::optional<CSha256Digest> expected;
+    if (options.hash && RunCurl(server.Origin() + path, (folder / "listed.bin").string(), size, false).ok) {
+      expected = Sha256OfFile(FromUtf8((folder / "listed.bin").string()));
+      std::filesystem::remove(folder / "listed.bin");
+    }
     std::vector<double> ratios;
     for (int round = 1; round <= options.repeat; ++round) {
       if (splash) {
@@ -168,11 +181,11 @@ int main(int argc, char** argv) {
       CCountingWindow window(splash.get());
       CRun ours, curl;
       if (round % 2 == 1) {
-        ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window);
+        ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window, expected);
         curl = RunCurl(server.Origin() + path, (folder / "curl.bin").string(), size);
       } else {
         curl = RunCurl(server.Origin() + path, (folder / "curl.bin").string(), size);
-        ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window);
+        ours = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window, expected);
       }
       PrintRun(size, round, ours, curl, window);
       if (ours.seconds > 0 && curl.seconds > 0) ratios.push_back(curl.seconds / ours.seconds);

@@ -19,6 +19,7 @@ import argparse
 import concurrent.futures
 import dataclasses
 import datetime
+import hashlib
 import os
 import random
 import re
@@ -71,6 +72,12 @@ class Case:
     message: str = None  # the one message box the run shows, if any
     display: bool = False  # Linux: the run has an X display of its own (splash window, GTK boxes)
     requests: set = None  # (host role, URI) pairs the hosts must see, exactly; None: unchecked
+    # The run uses the Setup built with the test signing key; its genuine description is signed
+    # and lists "File Hashes".
+    signed: bool = False
+    # What an attacker who holds a copy of that Setup (so the description key), but not the
+    # signing key, does to the run: see Prepared._attack.
+    attack: str = None
 
 
 CASES = [
@@ -99,12 +106,25 @@ CASES = [
     # A wine run always has a display; these two are the Linux runs with one.
     Case("Splash", display=True),
     Case("SplashNoHost", initial_on=(), display=True, message="Error: Download site not found."),
+    # The signed Setup: the genuine run, then attacks that must each end with their step's message.
+    Case("Signed", signed=True, requests={("p", "/downloads/Setups/Signed/SetupInitial.eif"),
+                                          ("p", "/downloads/Setups/Signed/SetupInitial.eif.sig"),
+                                          ("m1", "/Signed/FinalSetup.bin"), ("m1", "/Signed/Product.dat"),
+                                          ("m1", "/Signed/Notes.txt")}),
+    Case("ForgedUnsigned", signed=True, attack="forge", message="Error opening the initial setup eif."),
+    Case("ForgedGenuineSig", signed=True, attack="forge-keep-signature",
+         message="Error opening the initial setup eif."),
+    Case("SwappedProgram", signed=True, attack="swap-program", message="Error: Failed to download {program}"),
+    Case("Truncated", signed=True, attack="truncate", message="Error: Failed to download Product.dat"),
+    Case("ForgedLocal", signed=True, mode="local-no", listed=False, attack="forge",
+         message="Error opening the local initial setup eif."),
 ]
 
 
 # -- descriptions -------------------------------------------------------------------------------
-def description(case, hosts, program, local_tags=()):
-    """A description padded with comment lines, so its EIF declares well over 1000 bytes."""
+def description(case, hosts, program, local_tags=(), hashes=None):
+    """A description padded with comment lines, so its EIF declares well over 1000 bytes;
+    hashes (local name -> bytes) become its "File Hashes"."""
     lines = [f"// End-to-end description of the {case.name} case."]
     lines += ["// Padding: Setup refuses a host whose description declares under 1000 bytes."] * 16
     lines += list(local_tags)
@@ -112,6 +132,8 @@ def description(case, hosts, program, local_tags=()):
     if case.listed:
         lines += [f"/{case.name}/FinalSetup.bin -> {program}", f"/{case.name}/Product.dat -> Product.dat",
                   f"/{case.name}/Notes.txt -> Notes.txt"]
+    if hashes:
+        lines += ["[File Hashes]", *(f"{hashlib.sha256(data).hexdigest()}  {name}" for name, data in hashes.items())]
     lines += ["[User Info Filename]", USER_INFO_NAME, "[Program to run]", program, "[End]End", ""]
     return "\r\n".join(lines).encode()
 
@@ -151,6 +173,11 @@ class Packer:
         with open(out_path, "wb") as f:
             f.write(self.signature.encode() + b"\0" + b"".join(blocks))
 
+    def sign(self, path, signing_key, sig_path=None):
+        """The vendor's detached signature of the file's exact bytes, made by OpenSSL."""
+        subprocess.run(["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", signing_key, "-in", path,
+                        "-out", sig_path or path + ".sig"], check=True, capture_output=True, timeout=30)
+
 
 # -- what one case serves and places ------------------------------------------------------------
 def write(path, data):
@@ -174,6 +201,8 @@ class Prepared:
         self.files = {self.program: ctx.stub_bytes, "Product.dat": rnd.randbytes(PRODUCT_BYTES),
                       "Notes.txt": f"Notes of {case.name}, as served.\n".encode()}
         self.older_notes = f"Notes of {case.name}, as left beside Setup.\n".encode()
+        # Still a program that runs (and would record its start), but not the vendor's bytes.
+        self.attacker_program = ctx.stub_bytes + b"\0appended by an attacker"
         self.folder = os.path.join(ctx.scratch, "cases", case.name)
         self.program_folder = os.path.join(self.folder, "program")
         self.setup_path = os.path.join(self.program_folder, ctx.platform.setup_file_name(case.name))
@@ -184,35 +213,67 @@ class Prepared:
 
     def _serve(self):
         c, ctx = self.case, self.ctx
-        text = description(c, ctx.hosts, self.program)
-        self.initial = None
+        text = description(c, ctx.hosts, self.program, hashes=self.files if c.signed else None)
+        self.initial = self.initial_sig = None
         for role in c.initial_on:
-            path = "/elsewhere/LocalPath" if c.mode == "local-path" else f"/downloads/Setups/{c.name}"
-            ctx.packer.pack(text, os.path.join(ctx.www[role] + path, "SetupInitial.eif"), self.folder)
-            self.initial = read(os.path.join(ctx.www[role] + path, "SetupInitial.eif"))
-        remote = {self.program: "FinalSetup.bin", "Product.dat": "Product.dat", "Notes.txt": "Notes.txt"}
+            eif = os.path.join(ctx.www[role] + self._initial_path(), "SetupInitial.eif")
+            ctx.packer.pack(text, eif, self.folder)
+            self.initial = read(eif)
+            if c.signed:
+                ctx.packer.sign(eif, ctx.signing_key)
+                self.initial_sig = read(eif + ".sig")
         for role in ("m1", "m2"):
             for local, data in self.files.items():
                 if role in c.small_first_on and local == self.program:
                     data = data[:BOUNDARY_BYTES]
-                write(os.path.join(ctx.www[role], c.name, remote[local]), data)
+                write(os.path.join(ctx.www[role], c.name, self.REMOTE[local]), data)
         if c.redirect_first:
             target = f"http://{ctx.hosts['m2']}/{c.name}/FinalSetup.bin"
             ctx.sites["m1"].redirects[f"/{c.name}/FinalSetup.bin"] = target
         if c.notes_fail:
             for role in ("m1", "m2"):
                 ctx.sites[role].statuses[f"/{c.name}/Notes.txt"] = 404
+        if c.attack and c.mode == "download":
+            self._attack()
+
+    REMOTE = {"FinalSetup": "FinalSetup.bin", "FinalSetup.exe": "FinalSetup.bin", "Product.dat": "Product.dat",
+              "Notes.txt": "Notes.txt"}
+
+    def _initial_path(self):
+        return "/elsewhere/LocalPath" if self.case.mode == "local-path" else f"/downloads/Setups/{self.case.name}"
+
+    def _attack(self):
+        """What the attacker puts on the hosts and mirrors. Each would make today's unsigned
+        Setup start the attacker's program (or a damaged product)."""
+        c, ctx = self.case, self.ctx
+        mirrored = {}
+        if c.attack in ("forge", "forge-keep-signature"):
+            # A description of the attacker's, packed with the key every copy of Setup holds.
+            forged = description(c, ctx.hosts, self.program)
+            for role in c.initial_on:
+                eif = os.path.join(ctx.www[role] + self._initial_path(), "SetupInitial.eif")
+                ctx.packer.pack(forged, eif, self.folder)
+                if c.attack == "forge":
+                    os.remove(eif + ".sig")
+            mirrored[self.program] = self.attacker_program
+        elif c.attack == "swap-program":
+            mirrored[self.program] = self.attacker_program
+        elif c.attack == "truncate":
+            mirrored["Product.dat"] = self.files["Product.dat"][:PRODUCT_BYTES // 2]
+        for role in ("m1", "m2"):
+            for local, data in mirrored.items():
+                write(os.path.join(ctx.www[role], c.name, self.REMOTE[local]), data)
 
     def _place(self):
         c, ctx = self.case, self.ctx
         os.makedirs(self.program_folder)
-        shutil.copyfile(ctx.setup_binary, self.setup_path)
+        shutil.copyfile(ctx.signed_setup if c.signed else ctx.setup_binary, self.setup_path)
         os.chmod(self.setup_path, 0o755)
         self.beside = {os.path.basename(self.setup_path): read(self.setup_path)}
         if c.mode == "local-no":
             text = description(c, ctx.hosts, self.program, ["[Download Initial Setup]", "No"])
             if not c.listed:
-                self.beside[self.program] = ctx.stub_bytes
+                self.beside[self.program] = self.attacker_program if c.attack else ctx.stub_bytes
                 self.beside["Extra.dat"] = b"A file beside Setup, copied in local mode.\n"
             if c.older_notes:
                 self.beside["Notes.txt"] = self.older_notes
@@ -223,8 +284,12 @@ class Prepared:
         else:
             text = None
         if text is not None:
-            ctx.packer.pack(text, os.path.join(self.program_folder, "SetupInitial.eif"), self.folder)
-            self.beside["SetupInitial.eif"] = read(os.path.join(self.program_folder, "SetupInitial.eif"))
+            local = os.path.join(self.program_folder, "SetupInitial.eif")
+            ctx.packer.pack(text, local, self.folder)
+            self.beside["SetupInitial.eif"] = read(local)
+            if c.signed and not c.attack:
+                ctx.packer.sign(local, ctx.signing_key)
+                self.beside["SetupInitial.eif.sig"] = read(local + ".sig")
         for name, data in self.beside.items():
             if name != os.path.basename(self.setup_path):
                 write(os.path.join(self.program_folder, name), data)
@@ -235,6 +300,8 @@ class Prepared:
         """Name -> bytes of every file the final setup should find, User Info File aside."""
         c = self.case
         files = dict(self.beside) if c.mode == "local-no" else {"SetupInitial.eif": self.initial}
+        if c.signed and c.mode != "local-no":
+            files["SetupInitial.eif.sig"] = self.initial_sig
         if c.listed:
             files.update(self.files)
             if c.notes_fail:
@@ -283,7 +350,8 @@ def check(prep, result, ctx):
     problems += result.window_problems
     # On a Linux display a message is a GTK box, whose text the test cannot read; the window
     # check counts the boxes instead.
-    want_messages = [c.message] if c.message and not (c.display and plat.name == "linux") else []
+    message = c.message.format(program=plat.final_setup_name) if c.message else None
+    want_messages = [message] if message and not (c.display and plat.name == "linux") else []
     if result.messages != want_messages:
         problems.append(f"messages {result.messages}, expected {want_messages}")
     if result.stdout:
@@ -577,6 +645,7 @@ class Context:
         self.platform, self.scratch = platform, scratch
         self.hosts = platform.hosts
         self.setup_binary = args.setup
+        self.signed_setup, self.signing_key = args.signed_setup, args.signing_key
         self.stub_bytes = read(args.stub)
         self.packer = Packer(args.key_file, args.signature, args.eiftool, scratch)
         self.www = {role: os.path.join(scratch, "www", role) for role in self.hosts}
@@ -592,6 +661,8 @@ def main(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--platform", choices=("linux", "wine"), required=True)
     parser.add_argument("--setup", required=True, help="the Setup built with the test hosts")
+    parser.add_argument("--signed-setup", help="the Setup built with the test signing key (its cases)")
+    parser.add_argument("--signing-key", help="the private half of that key (PEM)")
     parser.add_argument("--stub", required=True, help="the final setup stub")
     parser.add_argument("--key-file", required=True, help="the description key built into Setup (hex of DER)")
     parser.add_argument("--signature", required=True)
@@ -603,7 +674,8 @@ def main(argv):
     parser.add_argument("--case", action="append", help="run only these cases")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
-    cases = [c for c in CASES if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)]
+    cases = [c for c in CASES if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)
+             and (args.signed_setup or not c.signed)]
     # Removed after a clean pass, kept for a look after a failure.
     scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
     began = time.monotonic()
