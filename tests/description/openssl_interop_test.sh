@@ -2,6 +2,8 @@
 # EIF files against plain OpenSSL, both directions, with a fresh 2048-bit key: OpenSSL packs
 # and eiftool loads; eiftool packs and OpenSSL decrypts; eiftool's keys read in OpenSSL.
 # Catches any drift from RSAES-OAEP with SHA-1/MGF1-SHA-1, the block layout or the key forms.
+# Then the vendor's signing and hashing: Ed25519 keys and signatures made by either side work
+# in the other, and "File Hashes" holds exactly sha256sum's lines.
 set -euo pipefail
 eiftool=$1
 work=$(mktemp -d)
@@ -57,4 +59,38 @@ cmp -s description.txt decrypted.txt || fail "OpenSSL decryption of eiftool's fi
 printf "$(tr -d '\n' <own.hex | sed 's/../\\x&/g')" >own.der
 openssl pkey -inform DER -in own.der -pubout | cmp -s - own.pem || fail "keygen halves do not match in OpenSSL"
 [ "$(tr -d '\n' <own.hex)" = "$(tr -d '\n' <own.hex | tr a-f A-F)" ] || fail "private key hex is not upper-case"
+
+# Ed25519: a key made by OpenSSL signs in eiftool, byte for byte as OpenSSL signs, and OpenSSL
+# verifies the result; a key made by eiftool is the same key to OpenSSL.
+openssl genpkey -algorithm ed25519 -out openssl-signing.pem
+openssl pkey -in openssl-signing.pem -pubout -out openssl-signing.pub.pem
+"$eiftool" sign --signing-key openssl-signing.pem eiftool.eif
+openssl pkeyutl -sign -rawin -inkey openssl-signing.pem -in eiftool.eif -out openssl.sig
+cmp -s eiftool.eif.sig openssl.sig || fail "eiftool's signature differs from OpenSSL's"
+openssl pkeyutl -verify -rawin -pubin -inkey openssl-signing.pub.pem -in eiftool.eif -sigfile eiftool.eif.sig \
+  >/dev/null || fail "OpenSSL rejects eiftool's signature"
+"$eiftool" keygen --signing own-signing.pem own-signing.pub.pem
+[ "$(stat -c %a own-signing.pem)" = 600 ] || fail "signing key readable by others"
+openssl pkey -in own-signing.pem -pubout | cmp -s - own-signing.pub.pem || fail "signing key halves differ in OpenSSL"
+openssl pkeyutl -sign -rawin -inkey own-signing.pem -in eiftool.eif -out eiftool.eif.sig
+"$eiftool" check --private-key private.hex --signature "$sig" --signing-public-key own-signing.pub.pem \
+  eiftool.eif >check.out || { cat check.out; fail "check refused OpenSSL's signature by eiftool's key"; }
+grep -q '^Signature: valid' check.out || fail "check did not verify the signature"
+printf 'x' >>eiftool.eif
+if "$eiftool" check --private-key private.hex --signature "$sig" --signing-public-key own-signing.pub.pem \
+  eiftool.eif >check.out; then fail "check accepted a signature of other bytes"; fi
+
+# pack --hashes writes sha256sum's own lines for the listed files, which check then accepts.
+mkdir payload
+for i in $(seq 1 12); do head -c "$((i * 1000))" /dev/urandom >"payload/part$(printf %02d "$i").bin"; done
+printf 'final setup' >payload/setup.exe
+"$eiftool" pack --public-key public.pem --signature "$sig" --hashes payload description.txt hashed.eif
+"$eiftool" unpack --private-key private.hex --signature "$sig" hashed.eif hashed.txt
+names=$(sed -n 's/^.* -> \(.*\)\r$/\1/p' description.txt)
+(cd payload && sha256sum $names) | sed 's/$/\r/' >expected-hashes.txt
+sed -n '/^\[File Hashes\]\r$/,/^\[End\]\r$/p' hashed.txt | sed '1d;$d' >written-hashes.txt
+cmp -s expected-hashes.txt written-hashes.txt || { diff expected-hashes.txt written-hashes.txt; fail "hash lines differ from sha256sum's"; }
+"$eiftool" sign --signing-key own-signing.pem hashed.eif
+"$eiftool" check --private-key private.hex --signature "$sig" --signing-public-key own-signing.pub.pem \
+  --files payload hashed.eif >check.out || { cat check.out; fail "check refused the packed hashes"; }
 echo "OpenSSL interop passed"

@@ -8,6 +8,7 @@
 #include "description/eif_decrypt.h"
 #include "description/setup_description.h"
 #include "description/tag_parser.h"
+#include "eif_check_report.h"
 #include "system/file_name.h"
 #include "system/text.h"
 
@@ -28,12 +29,6 @@ struct CTagRule {
 constexpr CTagRule kTags[] = {
     {kInitialSetupTag, false}, {L"Download Path", false}, {kSitesTag, true}, {kFilesTag, true},
     {kUserInfoTag, true},      {kProgramTag, true},       {kEndTag, true}};
-
-struct CCheck {
-  std::ostream& out;
-  std::vector<std::string> problems;
-  void Problem(const std::wstring& text) { problems.push_back(ReportText(text)); }
-};
 
 void ReportIfNotPlain(CCheck& check, const std::wstring& what, const std::wstring& name) {
   if (IsPlainFileName(name)) return;
@@ -56,21 +51,6 @@ std::vector<std::wstring> SplitItems(const std::wstring& value) {
   }
   items.push_back(value.substr(start));
   return items;
-}
-
-// The entries behind the blank line that ended a list: Setup never reads them.
-void ReportItemsAfterEnd(CCheck& check, const std::wstring& text, const wchar_t* tag, std::size_t endIndex) {
-  std::wstring value;
-  if (!GetTagValueIn(text, tag, value)) return;
-  const auto items = SplitItems(value);
-  int unread = 0;
-  for (std::size_t i = endIndex + 1; i < items.size(); ++i) {
-    if (!TrimDescriptionSpace(items[i]).empty()) ++unread;
-  }
-  if (unread > 0) {
-    check.Problem(std::wstring(L"\"") + tag + L"\" ends early at a blank line (entry " + std::to_wstring(endIndex + 1) +
-                  L"); " + std::to_wstring(unread) + L" later entries are never read");
-  }
 }
 
 // "//" starts a comment, so a site written as a URL keeps only its scheme ("http:").
@@ -183,6 +163,20 @@ std::optional<std::wstring> ReadRawText(CCheck& check, const std::wstring& path,
 
 }  // namespace
 
+void ReportItemsAfterEnd(CCheck& check, const std::wstring& text, const wchar_t* tag, std::size_t endIndex) {
+  std::wstring value;
+  if (!GetTagValueIn(text, tag, value)) return;
+  const auto items = SplitItems(value);
+  int unread = 0;
+  for (std::size_t i = endIndex + 1; i < items.size(); ++i) {
+    if (!TrimDescriptionSpace(items[i]).empty()) ++unread;
+  }
+  if (unread > 0) {
+    check.Problem(std::wstring(L"\"") + tag + L"\" ends early at a blank line (entry " + std::to_wstring(endIndex + 1) +
+                  L"); " + std::to_wstring(unread) + L" later entries are never read");
+  }
+}
+
 std::string ReportText(std::wstring_view text) {
   std::wstring shown;
   for (const wchar_t c : text) {
@@ -203,40 +197,55 @@ std::string ReportText(std::wstring_view text) {
   return ToUtf8(shown);
 }
 
-int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out) {
+namespace {
+
+// The report of a description that could be read; true when Load accepts it.
+bool ReportLoaded(CCheck& check, const std::wstring& path, std::string_view key, std::wstring_view signature,
+                  const std::wstring& raw, const CCheckOptions& options) {
+  CSetupDescription description{std::string(key), std::wstring(signature)};
+  description.RequireSignature(options.signingKey);
+  std::vector<std::wstring> missing;
+  description.SetMissingTagHandler([&missing](const std::wstring& name) { missing.push_back(name); });
+  const bool loaded = description.Load(path);
+  const std::wstring& text = description.Text();
+  std::wstring end;
+  const bool hasEnd = GetTagValueIn(text, kEndTag, end);
+  if (!hasEnd && !missing.empty()) missing.pop_back();  // Load's own lookup of "End"
+  const std::wstring endItem = GetItemOfValue(end, 0);
+  check.out << "End marker: "
+            << (!hasEnd              ? "missing"
+                : endItem == kEndTag ? "present"
+                                     : "wrong, must be exactly End")
+            << "\n";
+  if (hasEnd && endItem != kEndTag) check.Problem(L"\"End\" holds \"" + endItem + L"\", not exactly \"End\"");
+  if (!loaded && hasEnd && endItem == kEndTag) {
+    check.Problem(L"placeholders refer to themselves or grow without bound; Setup refuses the description");
+  }
+  for (const auto& name : missing) check.Problem(L"placeholder $" + name + L"$ names a missing tag");
+  const auto dollar = text.find(L'$');
+  if (loaded && dollar != std::wstring::npos) {
+    check.Problem(L"unpaired \"$\" stops placeholder expansion: \"" + text.substr(dollar, 40) + L"\"");
+  }
+  ReportTags(check, text);
+  description.SetMissingTagHandler([](const std::wstring&) {});
+  ReportSites(check, description, raw);
+  const std::vector<std::wstring> locals = ReportFiles(check, description);
+  ReportRunNames(check, description, locals);
+  ReportFileHashes(check, description, locals, options.filesFolder, !options.signingKey.empty());
+  return loaded;
+}
+
+}  // namespace
+
+int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out,
+                     const CCheckOptions& options) {
   CCheck check{out, {}};
   out << "File: " << ReportText(path) << "\n";
-  const std::optional<std::wstring> raw = ReadRawText(check, path, key, signature);
-  bool loaded = false;
-  if (raw) {
-    CSetupDescription description{std::string(key), std::wstring(signature)};
-    std::vector<std::wstring> missing;
-    description.SetMissingTagHandler([&missing](const std::wstring& name) { missing.push_back(name); });
-    loaded = description.Load(path);
-    const std::wstring& text = description.Text();
-    std::wstring end;
-    const bool hasEnd = GetTagValueIn(text, kEndTag, end);
-    if (!hasEnd && !missing.empty()) missing.pop_back();  // Load's own lookup of "End"
-    const std::wstring endItem = GetItemOfValue(end, 0);
-    out << "End marker: "
-        << (!hasEnd              ? "missing"
-            : endItem == kEndTag ? "present"
-                                 : "wrong, must be exactly End")
-        << "\n";
-    if (hasEnd && endItem != kEndTag) check.Problem(L"\"End\" holds \"" + endItem + L"\", not exactly \"End\"");
-    if (!loaded && hasEnd && endItem == kEndTag) {
-      check.Problem(L"placeholders refer to themselves or grow without bound; Setup refuses the description");
-    }
-    for (const auto& name : missing) check.Problem(L"placeholder $" + name + L"$ names a missing tag");
-    const auto dollar = text.find(L'$');
-    if (loaded && dollar != std::wstring::npos) {
-      check.Problem(L"unpaired \"$\" stops placeholder expansion: \"" + text.substr(dollar, 40) + L"\"");
-    }
-    ReportTags(check, text);
-    description.SetMissingTagHandler([](const std::wstring&) {});
-    ReportSites(check, description, *raw);
-    ReportRunNames(check, description, ReportFiles(check, description));
-  }
+  // As in Setup, nothing of a file whose signature fails is decrypted or parsed.
+  const bool trusted = options.signingKey.empty() || ReportSignature(check, path, options.signingKey);
+  const std::optional<std::wstring> raw =
+      trusted ? ReadRawText(check, path, key, signature) : std::optional<std::wstring>();
+  const bool loaded = raw && ReportLoaded(check, path, key, signature, *raw, options);
   out << "Loads: " << (loaded ? "yes" : "no") << "\n";
   for (const auto& problem : check.problems) out << "Problem: " << problem << "\n";
   const bool ok = loaded && check.problems.empty();

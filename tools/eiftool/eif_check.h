@@ -11,6 +11,16 @@
 // can add lines of its own to the report.
 std::string ReportText(std::wstring_view text);
 
+// What a check verifies beyond the description itself.
+struct CCheckOptions {
+  // The 32 bytes of the Ed25519 public key whose signature "<file>.sig" the file needs, as a
+  // Setup built with it demands; empty: no signature checked.
+  std::string signingKey;
+  // A folder with the files to publish, compared with "File Hashes"; empty: none.
+  std::wstring filesFolder;
+};
+
 // Writes the report to out. Returns 0 when the description loads and every entry is usable,
 // 1 otherwise. Never shows a message box.
-int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out);
+int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out,
+                     const CCheckOptions& options = {});

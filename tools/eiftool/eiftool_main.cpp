@@ -1,4 +1,4 @@
-// eiftool: keygen, pack, unpack and check, for vendors who make their own setup descriptions.
+// eiftool: keygen, pack, unpack, sign and check, for vendors who make their own setup descriptions.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -7,9 +7,13 @@
 #include <optional>
 #include <sstream>
 
+#include "description/description_signature.h"
 #include "description/eif_decrypt.h"
 #include "eif_check.h"
+#include "eif_hashes.h"
 #include "eif_keys.h"
+#include "eif_private_file.h"
+#include "eif_signing.h"
 #include "eiftool.h"
 #include "system/text.h"
 
@@ -17,20 +21,34 @@ namespace {
 
 const char kUsage[] =
     "Usage: eiftool COMMAND ...\n"
-    "Makes description keys and EIF files (encrypted setup descriptions) and checks them.\n"
+    "Makes description keys and EIF files (encrypted setup descriptions), signs and checks them.\n"
     "\n"
     "  eiftool keygen [--bits 1024] PRIVATE.hex PUBLIC.pem\n"
-    "      New key pair: the private key as Setup embeds it (upper-case hex of PKCS #8 DER;\n"
-    "      build with -DWEBSETUP_DESCRIPTION_KEY_FILE=PRIVATE.hex) and the public key as PEM.\n"
-    "  eiftool pack --public-key PUBLIC.pem --signature SIG IN OUT\n"
+    "      New description key pair: the private key as Setup embeds it (upper-case hex of\n"
+    "      PKCS #8 DER; build with -DWEBSETUP_DESCRIPTION_KEY_FILE=PRIVATE.hex) and the public\n"
+    "      key as PEM.\n"
+    "  eiftool keygen --signing SIGNING.pem PUBLIC.pem\n"
+    "      New Ed25519 signing key pair, as OpenSSL writes them: SIGNING.pem (PKCS #8, owner-only,\n"
+    "      never replaced; keep it on the signing machine) and PUBLIC.pem (build Setup with\n"
+    "      -DWEBSETUP_SIGNING_PUBLIC_KEY_FILE=PUBLIC.pem).\n"
+    "  eiftool pack --public-key PUBLIC.pem --signature SIG [--hashes DIR] IN OUT\n"
     "      Encrypts the description IN into the EIF file OUT (SIG: the 13 characters of\n"
-    "      WEBSETUP_EIF_SIGNATURE).\n"
+    "      WEBSETUP_EIF_SIGNATURE). --hashes DIR first writes the tag \"File Hashes\" (replacing\n"
+    "      one IN has) in front of \"[End]\": a sha256sum line for each listed local name, hashed\n"
+    "      from DIR; a listed file missing from DIR is an error.\n"
     "  eiftool unpack --private-key PRIVATE.hex --signature SIG IN OUT\n"
     "      Decrypts the EIF file IN into OUT.\n"
-    "  eiftool check [--private-key PRIVATE.hex] [--signature SIG] FILE\n"
+    "  eiftool sign --signing-key SIGNING.pem FILE [SIG]\n"
+    "      Writes the 64-byte Ed25519 signature of FILE's bytes to SIG (default FILE.sig), the\n"
+    "      same bytes as 'openssl pkeyutl -sign -rawin'. Sign again after every pack.\n"
+    "  eiftool check [--private-key PRIVATE.hex] [--signature SIG]\n"
+    "                [--signing-public-key PUBLIC.pem] [--files DIR] FILE\n"
     "      Loads FILE as Setup does (\".ini\" plain, anything else decrypted; by default with\n"
     "      the key and signature built into this eiftool) and reports what Setup would read\n"
-    "      and every problem. Exit status 0 only when it is ready to publish.\n"
+    "      and every problem. With a signing public key (given, or built into this eiftool)\n"
+    "      FILE.sig must be FILE's valid signature. \"File Hashes\" must give one well-formed\n"
+    "      line for each listed file; --files DIR compares them with the files in DIR.\n"
+    "      Exit status 0 only when it is ready to publish.\n"
     "  eiftool --help\n";
 
 // A failure with its one-line reason, written to stderr with status 1.
@@ -92,10 +110,26 @@ bool ReadPrivateKey(const std::wstring& path, std::string& key, std::string& err
   return true;
 }
 
+// The signing key pair; the private file is created new, for its owner only.
+int KeygenSigning(const CArgs& parsed) {
+  if (parsed.options.count(L"--bits") || parsed.positional.size() != 1) {
+    return Fail("keygen --signing needs SIGNING.pem and PUBLIC.pem (and no --bits: Ed25519 keys have one size)");
+  }
+  std::string privatePem, publicPem, error;
+  if (!GenerateSigningKey(privatePem, publicPem, error)) return Fail(error);
+  if (!WriteNewPrivateFile(parsed.options.at(L"--signing"), privatePem, error)) return Fail(error);
+  if (!WriteBytes(parsed.positional[0], publicPem.data(), publicPem.size())) {
+    return Fail("cannot write " + ToUtf8(parsed.positional[0]) + "; derive it with 'openssl pkey -in " +
+                ToUtf8(parsed.options.at(L"--signing")) + " -pubout'");
+  }
+  return 0;
+}
+
 int Keygen(const std::vector<std::wstring>& args) {
   CArgs parsed;
   std::string error;
-  if (!ParseArgs(args, 1, {L"--bits"}, parsed, error)) return Fail(error);
+  if (!ParseArgs(args, 1, {L"--bits", L"--signing"}, parsed, error)) return Fail(error);
+  if (parsed.options.count(L"--signing")) return KeygenSigning(parsed);
   if (parsed.positional.size() != 2) return Fail("keygen needs PRIVATE.hex and PUBLIC.pem");
   unsigned bits = kDefaultKeyBits;
   if (auto it = parsed.options.find(L"--bits"); it != parsed.options.end()) {
@@ -120,7 +154,7 @@ int Keygen(const std::vector<std::wstring>& args) {
 int Pack(const std::vector<std::wstring>& args) {
   CArgs parsed;
   std::string error;
-  if (!ParseArgs(args, 1, {L"--public-key", L"--signature"}, parsed, error)) return Fail(error);
+  if (!ParseArgs(args, 1, {L"--public-key", L"--signature", L"--hashes"}, parsed, error)) return Fail(error);
   if (!parsed.options.count(L"--public-key") || !parsed.options.count(L"--signature") ||
       parsed.positional.size() != 2) {
     return Fail("pack needs --public-key PUBLIC.pem --signature SIG IN OUT");
@@ -128,6 +162,11 @@ int Pack(const std::vector<std::wstring>& args) {
   std::string pem, plain;
   if (!ReadBytes(parsed.options[L"--public-key"], pem)) return Fail("cannot read public key");
   if (!ReadBytes(parsed.positional[0], plain)) return Fail("cannot read " + ToUtf8(parsed.positional[0]));
+  if (parsed.options.count(L"--hashes")) {
+    std::string withHashes;
+    if (!AddFileHashes(plain, parsed.options[L"--hashes"], withHashes, error)) return Fail("--hashes: " + error);
+    plain = std::move(withHashes);
+  }
   ByteBuffer eif;
   if (!PackEif(pem, parsed.options[L"--signature"], ByteBuffer(plain.begin(), plain.end()), eif, error)) {
     return Fail(error);
@@ -156,10 +195,31 @@ int Unpack(const std::vector<std::wstring>& args) {
   return 0;
 }
 
-int Check(const std::vector<std::wstring>& args) {
+int Sign(const std::vector<std::wstring>& args) {
   CArgs parsed;
   std::string error;
-  if (!ParseArgs(args, 1, {L"--private-key", L"--signature"}, parsed, error)) return Fail(error);
+  if (!ParseArgs(args, 1, {L"--signing-key"}, parsed, error)) return Fail(error);
+  if (!parsed.options.count(L"--signing-key") || parsed.positional.empty() || parsed.positional.size() > 2) {
+    return Fail("sign needs --signing-key SIGNING.pem FILE [SIG]");
+  }
+  const std::wstring& keyPath = parsed.options[L"--signing-key"];
+  std::string pem, seed, file;
+  if (!ReadBytes(keyPath, pem)) return Fail("cannot read signing key " + ToUtf8(keyPath));
+  if (!SigningSeedFromPem(pem, seed, error)) return Fail(ToUtf8(keyPath) + ": " + error);
+  const std::wstring& path = parsed.positional[0];
+  if (!ReadBytes(path, file)) return Fail("cannot read " + ToUtf8(path));
+  const std::string signature = SignBytes(seed, ByteBuffer(file.begin(), file.end()));
+  const std::wstring out = parsed.positional.size() == 2 ? parsed.positional[1] : path + kSignatureSuffix;
+  if (!WriteBytes(out, signature.data(), signature.size())) return Fail("cannot write " + ToUtf8(out));
+  return 0;
+}
+
+int Check(const std::vector<std::wstring>& args, std::string_view builtInSigningKey) {
+  CArgs parsed;
+  std::string error;
+  if (!ParseArgs(args, 1, {L"--private-key", L"--signature", L"--signing-public-key", L"--files"}, parsed, error)) {
+    return Fail(error);
+  }
   if (parsed.positional.size() != 1) return Fail("check needs one FILE");
   std::string key(GetBuiltInDescriptionKey());
   std::wstring signature(GetBuiltInEifSignature());
@@ -168,16 +228,23 @@ int Check(const std::vector<std::wstring>& args) {
   }
   if (parsed.options.count(L"--signature")) signature = parsed.options[L"--signature"];
   if (!IsValidEifSignature(signature)) return Fail("the signature must be exactly 13 printable ASCII characters");
+  CCheckOptions options{std::string(builtInSigningKey), parsed.options[L"--files"]};
+  if (parsed.options.count(L"--signing-public-key")) {
+    const std::wstring& keyPath = parsed.options[L"--signing-public-key"];
+    std::string pem;
+    if (!ReadBytes(keyPath, pem)) return Fail("cannot read signing public key " + ToUtf8(keyPath));
+    if (!SigningPublicKeyFromPem(pem, options.signingKey, error)) return Fail(ToUtf8(keyPath) + ": " + error);
+  }
   // Setup resolves relative names against its own folder; here they are relative to the
   // current folder, as on any command line.
   std::error_code ec;
   const auto absolute = std::filesystem::absolute(std::filesystem::path(parsed.positional[0]), ec);
-  return CheckDescription(ec ? parsed.positional[0] : absolute.wstring(), key, signature, std::cout);
+  return CheckDescription(ec ? parsed.positional[0] : absolute.wstring(), key, signature, std::cout, options);
 }
 
 }  // namespace
 
-int RunEifTool(const std::vector<std::wstring>& args) {
+int RunEifTool(const std::vector<std::wstring>& args, std::string_view builtInSigningKey) {
   if (args.empty()) return Fail("no command (see eiftool --help)");
   const std::wstring& command = args[0];
   if (command == L"--help" || command == L"-h" || command == L"help") {
@@ -187,6 +254,7 @@ int RunEifTool(const std::vector<std::wstring>& args) {
   if (command == L"keygen") return Keygen(args);
   if (command == L"pack") return Pack(args);
   if (command == L"unpack") return Unpack(args);
-  if (command == L"check") return Check(args);
+  if (command == L"sign") return Sign(args);
+  if (command == L"check") return Check(args, builtInSigningKey);
   return Fail("unknown command " + ToUtf8(command) + " (see eiftool --help)");
 }

@@ -1,0 +1,35 @@
+// A new owner-only file on Linux: created with mode 0600 and O_EXCL, so no other user can open
+// it in the moment between creation and a later chmod, and no existing file is replaced.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "eif_private_file.h"
+#include "system/text.h"
+
+bool WriteNewPrivateFile(const std::wstring& path, std::string_view bytes, std::string& error) {
+  const std::string name = ToUtf8(path);
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (fd < 0) {
+    error = name + (errno == EEXIST ? " exists already; eiftool never replaces a key file"
+                                    : ": " + std::string(std::strerror(errno)));
+    return false;
+  }
+  const char* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  const bool closed = ::close(fd) == 0;
+  if (left == 0 && closed) return true;
+  ::unlink(name.c_str());
+  error = "cannot write " + name;
+  return false;
+}
