@@ -34,8 +34,15 @@ class IHttpTransport {
   virtual std::unique_ptr<IHttpResponse> Open(const std::wstring& url) = 0;
 };
 
-// The platform's transport (WinINet, or libcurl); it lives for the whole process.
+// The platform's transport (WinINet, or libcurl); it lives for the whole process. Certificates
+// of https URLs are always checked, and an https request never ends on a plain http URL (a
+// redirect there fails it); plain http requests are sent as they always were.
 IHttpTransport& PlatformHttpTransport();
+
+// Test-only Setup programs: the platform transport trusts the CA certificates in this PEM file
+// instead of the system's store. libcurl transport only: WinINet takes its trust from the
+// system's store alone, so it has no such seam.
+void TrustCaFileForTesting(const std::string& path);
 
 // Parses a Content-Length value: decimal digits with optional surrounding blanks, as a 64-bit
 // number; 0 for anything else (empty, signs, other characters, overflow).

@@ -43,7 +43,7 @@ class CCurlResponse final : public IHttpResponse {
   CCurlResponse(const CCurlResponse&) = delete;
   CCurlResponse& operator=(const CCurlResponse&) = delete;
 
-  bool Start(const std::string& url);
+  bool Start(const std::string& url, const std::string& caFile);
   int StatusCode() const override { return m_status; }
   std::uint64_t DeclaredLength() const override { return m_declaredLength; }
   std::int64_t Read(void* buffer, std::size_t size) override;
@@ -52,6 +52,7 @@ class CCurlResponse final : public IHttpResponse {
   static std::size_t OnHeader(char* data, std::size_t, std::size_t size, void* self);
   static std::size_t OnBody(char* data, std::size_t, std::size_t size, void* self);
   void Configure(const std::string& url);
+  void ConfigureTls(const std::string& url, const std::string& caFile);
   void HeaderLine(const char* line, std::size_t size);
   std::size_t Body(const char* data, std::size_t size);
   // Lets libcurl work once, waiting up to kPollMilliseconds for the socket first.
@@ -80,6 +81,20 @@ CCurlResponse::~CCurlResponse() {
   curl_slist_free_all(m_headers);
 }
 
+// Certificates are always checked, peer and host name alike, against the system's store
+// (libcurl's default bundle); nothing in a shipped Setup can turn that off. An https request
+// stays on https: a redirect down to plain http (from a compromised mirror, say) fails the
+// request, so no byte of it travels unprotected. A plain http request may still be sent on to
+// https, as always.
+void CCurlResponse::ConfigureTls(const std::string& url, const std::string& caFile) {
+  const bool https = StartsWithNoCase(url.c_str(), url.size(), "https://");
+  curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, https ? "https" : "http,https");
+  curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, https ? "https" : "http,https");
+  curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!caFile.empty()) curl_easy_setopt(m_easy, CURLOPT_CAINFO, caFile.c_str());
+}
+
 void CCurlResponse::Configure(const std::string& url) {
   curl_easy_setopt(m_easy, CURLOPT_URL, url.c_str());
   curl_easy_setopt(m_easy, CURLOPT_USERAGENT, ToUtf8(kUserAgent).c_str());
@@ -89,8 +104,6 @@ void CCurlResponse::Configure(const std::string& url) {
   curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headers);
   curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-  curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   // The declared length must be the file's length: bodies are taken as sent.
   curl_easy_setopt(m_easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
@@ -106,15 +119,17 @@ void CCurlResponse::Configure(const std::string& url) {
   curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
 }
 
-bool CCurlResponse::Start(const std::string& url) {
+bool CCurlResponse::Start(const std::string& url, const std::string& caFile) {
   m_multi = curl_multi_init();
   m_easy = curl_easy_init();
   if (m_multi == nullptr || m_easy == nullptr) return false;
   Configure(url);
+  ConfigureTls(url, caFile);
   if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) return false;
   while (!m_headersDone && !m_done) Drive();
-  // A transfer that ended before any final response (refused, unknown host, redirect loop)
-  // opened nothing; one that ended after it (an empty body, or a cut) is read as usual.
+  // A transfer that ended before any final response (refused, unknown host, redirect loop,
+  // failed handshake or certificate, redirect to a scheme not allowed) opened nothing; one that
+  // ended after it (an empty body, or a cut) is read as usual.
   return m_headersDone;
 }
 
@@ -218,14 +233,24 @@ class CCurlTransport final : public IHttpTransport {
 
   std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
     auto response = std::make_unique<CCurlResponse>();
-    if (!response->Start(ToUtf8(url))) return nullptr;
+    if (!response->Start(ToUtf8(url), m_caFile)) return nullptr;
     return response;
   }
+
+  void TrustCaFile(const std::string& path) { m_caFile = path; }
+
+ private:
+  // Test-only: the one CA file trusted in place of the system's store; empty in shipped Setups.
+  std::string m_caFile;
 };
 
-}  // namespace
-
-IHttpTransport& PlatformHttpTransport() {
+CCurlTransport& CurlTransport() {
   static CCurlTransport transport;
   return transport;
 }
+
+}  // namespace
+
+IHttpTransport& PlatformHttpTransport() { return CurlTransport(); }
+
+void TrustCaFileForTesting(const std::string& path) { CurlTransport().TrustCaFile(path); }

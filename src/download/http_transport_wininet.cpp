@@ -1,6 +1,8 @@
 // The HTTP transport on WinINet: the standard request (agent, preconfigured proxy without
 // discovery, cache-bypassing URL flags), one Internet handle per request.
 #include <algorithm>
+#include <cwchar>
+#include <cwctype>
 #include <string>
 
 #include "download/http_transport.h"
@@ -22,6 +24,27 @@ constexpr DWORD kContentLengthQuery = HTTP_QUERY_CONTENT_LENGTH;
 // Room for any Content-Length value, in characters.
 constexpr DWORD kLengthTextChars = 64;
 
+bool IsHttpsUrl(const std::wstring& url) {
+  const std::wstring prefix = L"https://";
+  if (url.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::towlower(url[i]) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// The URL the response finally came from, after any redirects; empty when it cannot be had.
+std::wstring FinalUrl(const CWinInetApi& api, HINTERNET handle) {
+  DWORD size = 0;
+  api.queryOption(handle, INTERNET_OPTION_URL, nullptr, &size);
+  if (size == 0) return std::wstring();
+  std::wstring url(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+  if (!api.queryOption(handle, INTERNET_OPTION_URL, url.data(), &size)) return std::wstring();
+  url.resize(std::wcslen(url.c_str()));
+  return url;
+}
+
 template <typename T>
 T Entry(HMODULE module, const char* name) {
   // Through void* because a FARPROC is no particular function type.
@@ -36,6 +59,7 @@ CWinInetApi LoadWinInet() {
   api.open = Entry<decltype(api.open)>(module, "InternetOpenW");
   api.openUrl = Entry<decltype(api.openUrl)>(module, "InternetOpenUrlW");
   api.queryInfo = Entry<decltype(api.queryInfo)>(module, "HttpQueryInfoW");
+  api.queryOption = Entry<decltype(api.queryOption)>(module, "InternetQueryOptionW");
   api.readFile = Entry<decltype(api.readFile)>(module, "InternetReadFile");
   api.closeHandle = Entry<decltype(api.closeHandle)>(module, "InternetCloseHandle");
   return api;
@@ -111,7 +135,15 @@ class CWinInetTransport final : public IHttpTransport {
     if (api == nullptr) return nullptr;
     HINTERNET internet = api->open(kUserAgent, kAccessType, nullptr, nullptr, 0);
     if (internet == nullptr) return nullptr;
+    // Certificates are WinINet's own checks against the system's store: no flag here ever
+    // waives one. WinINet refuses to follow an https request down to plain http, but not every
+    // version does (wine's follows it), so an https request whose response came from anything
+    // but https is dropped unread: a compromised mirror cannot serve a file over plain http.
     HINTERNET handle = api->openUrl(internet, url.c_str(), nullptr, 0, kUrlFlags, 0);
+    if (handle != nullptr && IsHttpsUrl(url) && !IsHttpsUrl(FinalUrl(*api, handle))) {
+      api->closeHandle(handle);
+      handle = nullptr;
+    }
     if (handle == nullptr) {
       api->closeHandle(internet);
       return nullptr;
@@ -125,7 +157,8 @@ class CWinInetTransport final : public IHttpTransport {
 const CWinInetApi* WinInetApi() {
   static const CWinInetApi api = LoadWinInet();
   const bool complete = api.getConnectedState != nullptr && api.open != nullptr && api.openUrl != nullptr &&
-                        api.queryInfo != nullptr && api.readFile != nullptr && api.closeHandle != nullptr;
+                        api.queryInfo != nullptr && api.queryOption != nullptr && api.readFile != nullptr &&
+                        api.closeHandle != nullptr;
   return complete ? &api : nullptr;
 }
 

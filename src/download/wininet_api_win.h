@@ -10,6 +10,7 @@ struct CWinInetApi {
   decltype(&::InternetOpenW) open = nullptr;
   decltype(&::InternetOpenUrlW) openUrl = nullptr;
   decltype(&::HttpQueryInfoW) queryInfo = nullptr;
+  decltype(&::InternetQueryOptionW) queryOption = nullptr;
   decltype(&::InternetReadFile) readFile = nullptr;
   decltype(&::InternetCloseHandle) closeHandle = nullptr;
 };

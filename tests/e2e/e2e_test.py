@@ -14,6 +14,13 @@ folder, sleeps, writes "finished" and exits with the code the case chooses.
   wine:  Setup.exe with 127.0.0.1:PORT hosts (WinINet under wine ignores http_proxy), run
          under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
          texts read from the window trace.
+
+With --https the Setup is an https build and the cases are HTTPS_CASES, on both platforms
+against 127.0.0.1:PORT hosts (nginx cannot tunnel https through http_proxy). Each run makes a
+throwaway CA with openssl and certificates for the hosts; a host that must be refused has one
+from another CA, or one for another name. The Linux Setup trusts the test CA from the file it
+was built to read; wine 8 builds its trusted roots from the host's CA files alone, so each wine
+run gets them in a mount namespace of its own, with the test CA added.
 """
 import argparse
 import concurrent.futures
@@ -32,6 +39,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import e2e_tls  # noqa: E402
 import webhost  # noqa: E402
 import xdisplay  # noqa: E402
 
@@ -64,6 +72,7 @@ class Case:
     sites: tuple = ("m1",)  # the description's "Download Sites"
     small_first_on: tuple = ()  # sites whose first listed file declares exactly 1000 bytes
     redirect_first: bool = False  # m1 answers the first file with a 302 to m2's copy
+    notes_to_http: bool = False  # m1 answers Notes.txt with a 302 to its copy on plain http (h)
     listed: bool = True  # False: an empty "Files to download"
     notes_fail: bool = False  # the listed Notes.txt answers 404
     older_notes: bool = False  # an older Notes.txt lies beside Setup (local mode copies it)
@@ -118,6 +127,20 @@ CASES = [
     Case("Truncated", signed=True, attack="truncate", message="Error: Failed to download Product.dat"),
     Case("ForgedLocal", signed=True, mode="local-no", listed=False, attack="forge",
          message="Error opening the local initial setup eif."),
+]
+
+# An https build's runs: sites with a certificate from the test CA, from another CA (u), for
+# another name (n), and a mirror whose file goes down to plain http.
+# The https Setup is built with the signing key too: the genuine signed description with hashes
+# over https, and what a certificate or a redirect does to it.
+HTTPS_CASES = [
+    Case("Https", redirect_first=True, signed=True,
+         requests={("p", "/downloads/Setups/Https/SetupInitial.eif"), ("p", "/downloads/Setups/Https/SetupInitial.eif.sig"),
+                   ("m1", "/Https/FinalSetup.bin"), ("m2", "/Https/FinalSetup.bin"), ("m1", "/Https/Product.dat"),
+                   ("m1", "/Https/Notes.txt")}),
+    Case("OtherCa", sites=("u",), signed=True, message="Error: Download site not found."),
+    Case("OtherName", sites=("n",), signed=True, message="Error: Download site not found."),
+    Case("DownToHttp", notes_to_http=True, signed=True, message="Error: Failed to download Notes.txt"),
 ]
 
 
@@ -222,14 +245,18 @@ class Prepared:
             if c.signed:
                 ctx.packer.sign(eif, ctx.signing_key)
                 self.initial_sig = read(eif + ".sig")
-        for role in ("m1", "m2"):
+        for role in ("m1", "m2", "u", "n", "h"):
+            if role not in ctx.www:
+                continue
             for local, data in self.files.items():
                 if role in c.small_first_on and local == self.program:
                     data = data[:BOUNDARY_BYTES]
                 write(os.path.join(ctx.www[role], c.name, self.REMOTE[local]), data)
         if c.redirect_first:
-            target = f"http://{ctx.hosts['m2']}/{c.name}/FinalSetup.bin"
+            target = f"{ctx.scheme}://{ctx.hosts['m2']}/{c.name}/FinalSetup.bin"
             ctx.sites["m1"].redirects[f"/{c.name}/FinalSetup.bin"] = target
+        if c.notes_to_http:
+            ctx.sites["m1"].redirects[f"/{c.name}/Notes.txt"] = f"http://{ctx.hosts['h']}/{c.name}/Notes.txt"
         if c.notes_fail:
             for role in ("m1", "m2"):
                 ctx.sites[role].statuses[f"/{c.name}/Notes.txt"] = 404
@@ -419,6 +446,17 @@ def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
             proc.wait()
 
 
+# -- hosts ---------------------------------------------------------------------------------------
+def loopback_hosts(args):
+    """127.0.0.1:PORT hosts from the port base; an https run adds the sites whose certificate
+    must be refused (u, n) and a plain http mirror (h)."""
+    roles = ("p", "s", "m1", "m2") + (("u", "n", "h") if args.https else ())
+    hosts = {role: f"127.0.0.1:{args.port_base + i}" for i, role in enumerate(roles)}
+    if (args.primary, args.secondary) != (hosts["p"], hosts["s"]):
+        raise SystemExit(f"Setup was built for {args.primary} and {args.secondary}, not port base {args.port_base}")
+    return hosts
+
+
 # -- platforms -----------------------------------------------------------------------------------
 class LinuxPlatform:
     name = "linux"
@@ -426,8 +464,8 @@ class LinuxPlatform:
     WATCH_POLL_S = 0.1
 
     def __init__(self, args):
-        self.hosts = {"p": args.primary, "s": args.secondary, "m1": "mirror1.websetup.test",
-                      "m2": "mirror2.websetup.test"}
+        self.hosts = loopback_hosts(args) if args.port_base else \
+            {"p": args.primary, "s": args.secondary, "m1": "mirror1.websetup.test", "m2": "mirror2.websetup.test"}
 
     @staticmethod
     def setup_file_name(name):
@@ -524,11 +562,9 @@ class WinePlatform:
     OK_BUTTON_UP_PX = 20  # the middle of a wine message box's OK button, above its lower edge
 
     def __init__(self, args):
-        base = args.port_base
-        self.hosts = {role: f"127.0.0.1:{base + i}" for i, role in enumerate(("p", "s", "m1", "m2"))}
-        if (args.primary, args.secondary) != (self.hosts["p"], self.hosts["s"]):
-            raise SystemExit(f"Setup.exe was built for {args.primary} and {args.secondary}, not port base {base}")
+        self.hosts = loopback_hosts(args)
         self.wine_run = args.wine_run
+        self.roots = None  # https: the trusted roots folder each run mounts
         self.x = None
         self.dismisser = None
         self.stop_event = threading.Event()
@@ -610,7 +646,10 @@ class WinePlatform:
                "WEBSETUP_STUB_EXIT_CODE": str(prep.case.exit_code)}
         stderr_path = os.path.join(prep.folder, "trace.txt")
         start = datetime.datetime.now(datetime.timezone.utc)
-        status = run_bounded([self.wine_run, prep.setup_path], env, prep.program_folder, stderr_path)
+        cmd = [self.wine_run, prep.setup_path]
+        if self.roots:
+            cmd = e2e_tls.in_namespace_with_roots(self.roots, cmd)
+        status = run_bounded(cmd, env, prep.program_folder, stderr_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.splitext(os.path.basename(prep.setup_path))[0]
         trace = read(stderr_path).decode("utf-8", "replace")
@@ -649,12 +688,28 @@ class Context:
         self.stub_bytes = read(args.stub)
         self.packer = Packer(args.key_file, args.signature, args.eiftool, scratch)
         self.www = {role: os.path.join(scratch, "www", role) for role in self.hosts}
-        self.sites = {role: webhost.Site(self.www[role]) for role in self.hosts}
+        self.scheme = "https" if args.https else "http"
+        self.certificates = e2e_tls.TestCertificates(os.path.join(scratch, "tls")) if args.https else None
+        tls = self.certificates.for_role if args.https else (lambda role: None)
+        self.sites = {role: webhost.Site(self.www[role], tls=tls(role)) for role in self.hosts}
         self.web = None
 
     def requests_by_role(self):
         role_of = {host: role for role, host in self.hosts.items()}
         return [(role_of.get(host, host), uri) for host, uri, _ in self.web.requests()]
+
+
+def trust_test_ca(args, platform, certificates):
+    """Makes the https Setup trust this run's test CA; False when the machine cannot."""
+    if args.platform == "linux":
+        write(args.test_ca, read(certificates.ca[0]))
+        return True
+    platform.roots = certificates.wine_roots()
+    probe = subprocess.run(e2e_tls.in_namespace_with_roots(platform.roots, ["true"]), capture_output=True, timeout=60)
+    if probe.returncode != 0:
+        print(f"e2e: skipped: wine's roots need a private mount namespace: {probe.stderr.decode().strip()}")
+        return False
+    return True
 
 
 def main(argv):
@@ -669,12 +724,16 @@ def main(argv):
     parser.add_argument("--eiftool", help="packs the descriptions; without it, openssl does")
     parser.add_argument("--primary", required=True)
     parser.add_argument("--secondary", required=True)
-    parser.add_argument("--port-base", type=int, default=0, help="wine: the hosts' first loopback port")
+    parser.add_argument("--port-base", type=int, default=0,
+                        help="the first loopback port of 127.0.0.1:PORT hosts (wine, https); else name-based hosts")
     parser.add_argument("--wine-run", help="wine: the runner script")
+    parser.add_argument("--https", action="store_true", help="Setup is an https build: run HTTPS_CASES")
+    parser.add_argument("--test-ca", help="linux, https: the CA file the test Setup was built to trust")
     parser.add_argument("--case", action="append", help="run only these cases")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
-    cases = [c for c in CASES if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)
+    table = HTTPS_CASES if args.https else CASES
+    cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)
              and (args.signed_setup or not c.signed)]
     # Removed after a clean pass, kept for a look after a failure.
     scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
@@ -682,6 +741,8 @@ def main(argv):
     failures = {}
     try:
         ctx = Context(args, platform, scratch)
+        if args.https and not trust_test_ca(args, platform, ctx.certificates):
+            return 77
         prepared = [Prepared(c, ctx) for c in cases]
         sites = {ctx.hosts[role]: site for role, site in ctx.sites.items()}
         platform.start(scratch)

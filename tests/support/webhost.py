@@ -8,7 +8,8 @@ keyed by the text a client writes in its URLs:
                               reach it through http_proxy (see proxy_env), and nginx picks
                               the host from the absolute URI of the proxied request.
   "127.0.0.1:47310"           a server of its own on that fixed port, for clients that ignore
-                              http_proxy (WinINet under wine).
+                              http_proxy (WinINet under wine), and for https: a Site with a
+                              certificate (tls) speaks only TLS on its port.
 
     with WebHost(scratch, {"downloads1.websetup.test": Site(folder, statuses={"/gone": 404})}) as web:
         subprocess.run(cmd, env={**os.environ, **web.proxy_env()})
@@ -45,6 +46,7 @@ class Site:
     root: str = None  # folder served at "/"; None serves nothing (every file 404)
     statuses: dict = dataclasses.field(default_factory=dict)  # exact URI -> status with nginx's own page
     redirects: dict = dataclasses.field(default_factory=dict)  # exact URI -> URL answered with 302
+    tls: tuple = None  # (certificate chain PEM, key PEM): TLS on the site's own port
 
 
 class WebHostError(RuntimeError):
@@ -83,8 +85,11 @@ class WebHost:
 
     # -- configuration ---------------------------------------------------------------------
     def _server_block(self, listen, server_name, site, default=False):
-        lines = [f"  server {{ listen 127.0.0.1:{listen}{' default_server' if default else ''};",
+        ssl = " ssl" if site is not None and site.tls else ""
+        lines = [f"  server {{ listen 127.0.0.1:{listen}{ssl}{' default_server' if default else ''};",
                  f"    server_name {server_name};"]
+        if ssl:
+            lines += [f"    ssl_certificate {site.tls[0]};", f"    ssl_certificate_key {site.tls[1]};"]
         if site is None:
             lines.append("    return 444;")  # an unknown host: the connection closes unanswered
         else:
@@ -102,6 +107,8 @@ class WebHost:
                          for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
         servers = []
         named = {k: v for k, v in self.sites.items() if _split_host(k)[1] is None}
+        if any(site.tls for site in named.values()):
+            raise WebHostError("a name-based host cannot have TLS: give it a port of its own")
         if named:
             servers.append(self._server_block(self.port, "_", None, default=True))
             servers += [self._server_block(self.port, k, v) for k, v in named.items()]
