@@ -50,9 +50,21 @@ CLoaded LoadFile(CSetupDescription& description) {
 
 // Every line of the report is one of its own: nothing from the description starts a line.
 void CheckReportLines(const std::string& report) {
-  static const char* const kStarts[] = {"File: ",      "Read as: ",        "End marker: ",       "Tags:\n",
-                                        "  ",          "Loads: ",          "Problem: ",          "OK: ",
-                                        "NOT READY: ", "Download sites, ", "Files to download ("};
+  static const char* const kStarts[] = {"File: ",
+                                        "Read as: ",
+                                        "End marker: ",
+                                        "Tags:\n",
+                                        "  ",
+                                        "Loads: ",
+                                        "Problem: ",
+                                        "OK: ",
+                                        "NOT READY: ",
+                                        "Download sites, ",
+                                        "Files to download (",
+                                        "File hashes: ",
+                                        "Signature: ",
+                                        "Signing key ",
+                                        "Note: "};
   Require(!report.empty() && report.back() == '\n');
   int loads = 0;
   for (std::size_t line = 0; line < report.size(); line = report.find('\n', line) + 1) {
