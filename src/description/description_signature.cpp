@@ -6,24 +6,12 @@
 
 #include <new>
 
-namespace {
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-}  // namespace
+#include "system/text.h"
 
 std::string SigningKeyFromHex(std::string_view hex) {
-  if (hex.size() != 2 * kSigningPublicKeyBytes) return {};
-  std::string key;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = HexDigit(hex[i]);
-    const int low = HexDigit(hex[i + 1]);
-    if (high < 0 || low < 0) return {};
-    key.push_back(static_cast<char>(high * 16 + low));
-  }
+  std::string key(kSigningPublicKeyBytes, '\0');
+  const std::wstring wide(hex.begin(), hex.end());
+  if (!DecodeHexDigits(wide, reinterpret_cast<std::uint8_t*>(key.data()), key.size())) return {};
   return key;
 }
 

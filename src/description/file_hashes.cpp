@@ -6,18 +6,13 @@
 #include "description/setup_description.h"
 #include "description/tag_parser.h"
 #include "system/file.h"
+#include "system/text.h"
 
 namespace {
 constexpr std::size_t kHexDigits = 2 * sizeof(CSha256Digest);
 // Bytes read at a time when a whole file is hashed.
 constexpr std::size_t kFileHashChunkBytes = 64 * 1024;
 
-int HexValue(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
 }  // namespace
 
 bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstring& name) {
@@ -25,12 +20,7 @@ bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstri
   if (line.size() < kHexDigits + 3 || line[kHexDigits] != L' ') return false;
   const wchar_t mode = line[kHexDigits + 1];
   if (mode != L' ' && mode != L'*') return false;
-  for (std::size_t i = 0; i < sizeof(digest); ++i) {
-    const int high = HexValue(line[2 * i]);
-    const int low = HexValue(line[2 * i + 1]);
-    if (high < 0 || low < 0) return false;
-    digest[i] = static_cast<std::uint8_t>(high * 16 + low);
-  }
+  if (!DecodeHexDigits(line.substr(0, kHexDigits), digest.data(), digest.size())) return false;
   name = std::wstring(line.substr(kHexDigits + 2));
   // sha256sum marks a name it had to escape with a leading backslash; no plain name needs it.
   return !name.empty() && name[0] != L'\\';

@@ -149,3 +149,20 @@ std::wstring AsciiUpper(std::wstring_view text) {
   }
   return out;
 }
+
+bool DecodeHexDigits(std::wstring_view hex, std::uint8_t* out, std::size_t count) {
+  const auto value = [](wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+  };
+  if (hex.size() != 2 * count) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int high = value(hex[2 * i]);
+    const int low = value(hex[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    out[i] = static_cast<std::uint8_t>(high * 16 + low);
+  }
+  return true;
+}

@@ -2,6 +2,8 @@
 // network.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,9 @@ std::string EncodeNarrowText(std::wstring_view text);
 // an odd last byte is ignored. On Linux surrogate pairs become one character and a lone
 // surrogate becomes U+FFFD; on Windows the code units are kept as they are.
 std::wstring FromUtf16Le(std::string_view bytes);
+
+// Fills count bytes from exactly 2 x count hex digits (either case); false for anything else.
+bool DecodeHexDigits(std::wstring_view hex, std::uint8_t* out, std::size_t count);
 
 // Upper-cases the ASCII letters a to z only; every other character stays as it is.
 std::wstring AsciiUpper(std::wstring_view text);
