@@ -12,7 +12,6 @@ namespace {
 constexpr std::size_t kHexDigits = 2 * sizeof(CSha256Digest);
 // Bytes read at a time when a whole file is hashed.
 constexpr std::size_t kFileHashChunkBytes = 64 * 1024;
-
 }  // namespace
 
 bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstring& name) {
