@@ -27,4 +27,5 @@ done
 
 # Every Windows program, so that the libraries Setup.exe links keep to the System32 rule too.
 scripts/check-windows-imports.sh build/win64/bin/*.exe build/win32/bin/*.exe
-ls -l build/win64/bin/Setup.exe build/win32/bin/Setup.exe
+# Where Setup.exe's bytes go, per library.
+bench/size_report --totals build/win64 build/win32
