@@ -7,8 +7,17 @@ if(WIN32)
   else()
     set(_cryptopp_cache $ENV{HOME}/.cache/websetup)
   endif()
-  set(WEBSETUP_CRYPTOPP_ROOT ${_cryptopp_cache}/cryptopp-${CMAKE_SYSTEM_PROCESSOR}
-      CACHE PATH "Crypto++ built for this mingw-w64 target (include/cryptopp, lib/libcryptopp.a)")
+  # Named as scripts/cryptopp-mingw.sh names its build: by that script and our dll.cpp.
+  file(READ ${PROJECT_SOURCE_DIR}/scripts/cryptopp-mingw.sh _cryptopp_script)
+  file(READ ${PROJECT_SOURCE_DIR}/scripts/cryptopp/dll.cpp _cryptopp_dll)
+  string(SHA256 _cryptopp_flavour "${_cryptopp_script}${_cryptopp_dll}")
+  string(SUBSTRING ${_cryptopp_flavour} 0 12 _cryptopp_flavour)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/cryptopp-mingw.sh
+               ${PROJECT_SOURCE_DIR}/scripts/cryptopp/dll.cpp)
+  # WEBSETUP_CRYPTOPP_ROOT (-D) overrides where the library is taken from.
+  if(NOT WEBSETUP_CRYPTOPP_ROOT)
+    set(WEBSETUP_CRYPTOPP_ROOT ${_cryptopp_cache}/cryptopp-${_cryptopp_flavour}-${CMAKE_SYSTEM_PROCESSOR})
+  endif()
   set(_cryptopp_lib ${WEBSETUP_CRYPTOPP_ROOT}/lib/libcryptopp.a)
   if(NOT EXISTS ${_cryptopp_lib} OR NOT EXISTS ${WEBSETUP_CRYPTOPP_ROOT}/include/cryptopp/osrng.h)
     message(FATAL_ERROR "Crypto++ for ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32 not found in "

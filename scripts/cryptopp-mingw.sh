@@ -3,11 +3,16 @@
 # package, into a cache folder outside the clone. Safe to run again: built arches are skipped.
 set -euo pipefail
 
+here=$(cd "$(dirname "$0")" && pwd)
 cache=${WEBSETUP_CACHE:-${HOME:-/root}/.cache/websetup}
 arches=(x86_64 i686)
 mkdir -p "$cache"
+# The build is named by this script and the dll.cpp it builds in (cmake/cryptopp.cmake names it
+# the same way), so a change to either makes a new build instead of reusing a stale one.
+flavour=$(cat "$here/cryptopp-mingw.sh" "$here/cryptopp/dll.cpp" | sha256sum | cut -c1-12)
+prefix_of() { echo "$cache/cryptopp-$flavour-$1"; }
 
-is_built() { [ -f "$cache/cryptopp-$1/lib/libcryptopp.a" ] && [ -f "$cache/cryptopp-$1/include/cryptopp/osrng.h" ]; }
+is_built() { [ -f "$(prefix_of "$1")/lib/libcryptopp.a" ] && [ -f "$(prefix_of "$1")/include/cryptopp/osrng.h" ]; }
 
 todo=()
 for arch in "${arches[@]}"; do is_built "$arch" || todo+=("$arch"); done
@@ -43,13 +48,20 @@ fetch_source() {
 
 # Windows 7 API level, as the program itself: Crypto++ then seeds its random pool through the
 # classic CryptoAPI in advapi32 instead of bcrypt.dll, which is not a KnownDLL and could be
-# planted beside Setup.exe.
+# planted beside Setup.exe. Optimised for size: Setup decrypts a few kilobytes and hashes at
+# network speed, and every byte of the library is a byte of the download. Our dll.cpp replaces
+# the library's own, which would instantiate every algorithm of its validated module.
 build_arch() {
   local arch=$1 source=$2
-  local work=$cache/build-cryptopp-$arch prefix=$cache/cryptopp-$arch
+  local work=$cache/build-cryptopp-$arch prefix
+  prefix=$(prefix_of "$arch")
   rm -rf "$work" "$prefix"
   cp -a "$source" "$work"
-  local flags="-DNDEBUG -O2 -ffunction-sections -fdata-sections -D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -DUSE_MS_CRYPTOAPI"
+  cp "$here/cryptopp/dll.cpp" "$work/dll.cpp"
+  # These two include <iostream> for stream operators alone; its static initialiser would pull
+  # the standard streams and every locale facet (about 80 KB) into Setup.exe.
+  sed -i 's|#include <iostream>|#include <istream>\n#include <ostream>|' "$work/integer.cpp" "$work/asn.cpp"
+  local flags="-DNDEBUG -Os -ffunction-sections -fdata-sections -D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -DUSE_MS_CRYPTOAPI"
   (cd "$work" && make -f GNUmakefile-cross -j"${WEBSETUP_JOBS:-1}" static \
     CXX="$arch-w64-mingw32-g++-posix" AR="$arch-w64-mingw32-ar" RANLIB="$arch-w64-mingw32-ranlib" \
     CXXFLAGS="$flags" >"$work.log" 2>&1 &&
