@@ -112,9 +112,11 @@ def filled_fraction(shot, client, bar, empty_row):
     return changed / len(xs)
 
 
-def bar_row(shot, client, bar):
+def empty_row(shot, client, bar):
+    """The bar's middle row as it looks with nothing filled: its unfilled end's colour throughout.
+    Taken from the end rather than from a bar at a small position, which may already fill a pixel."""
     y = client[1] + (bar[1] + bar[3]) // 2
-    return [shot.pixel(x, y) for x in range(client[0] + bar[0] + 1, client[0] + bar[2] - 1)]
+    return [shot.pixel(client[0] + bar[2] - 3, y)] * (bar[2] - bar[0] - 2)
 
 
 def check_picture(check, shot, client, picture, expected_path, tolerance):
@@ -206,13 +208,12 @@ def exercise(check, display, driver, args):
     bar = rects["progress"]
     check(bar_state("bar " + facts["bar"]) == (0, 100, 1, 0, 100, 1), "the bar starts at 1 of 0..100")
     shot = display.screenshot()
-    sliver = filled_fraction(shot, client, bar, [shot.pixel(client[0] + bar[2] - 3, client[1] + (bar[1] + bar[3]) // 2)]
-                             * (bar[2] - bar[0] - 2))
+    empty = empty_row(shot, client, bar)
+    sliver = filled_fraction(shot, client, bar, empty)
     check(0.005 <= sliver <= 0.03, f"the bar is painted with the window, showing its 1 % sliver ({sliver:.3f})")
     check(bar_state(driver.send("total 1000")[0]) == (0, 1000, 1, 0, 1000, 1), "the total keeps the position")
     answers = driver.send("progress 0", answers=2)
     check(bar_state(answers[1])[2] == 1, "an empty message leaves the position")
-    empty = bar_row(display.screenshot(), client, bar)  # 1 of 1000: not a pixel yet
     answers = driver.send("progress 499 12345", answers=2)
     check(answers[0] == "result 0" and bar_state(answers[1])[2] == 500,
           "a message adds wParam, ignores lParam and answers 0")
