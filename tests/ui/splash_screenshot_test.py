@@ -5,9 +5,10 @@ The splash driver creates the window as a run does and then obeys commands on st
 message loop runs between them. Linux runs it natively (GTK 3), wine runs the Windows build
 (Win32). Checked: the layout against the template in dialog units, centred, borderless and
 topmost, the picture against our own averaging scale of the bitmap (exact on Linux, within a
-halftone's tolerance on wine), the one-pixel line below the picture, the bar as messages
-arrive (fraction, overshoot, lParam ignored, a 3 GB total), a message box shown and dismissed,
-and the window gone once destroyed. Screenshots are kept in the output folder for a person.
+halftone's tolerance on wine), the one-pixel line below the picture, on wine the bar without a
+theme of its own (so it does not animate), the bar as messages arrive (fraction, overshoot,
+lParam ignored, a 3 GB total), a message box shown and dismissed, and the window gone once
+destroyed. Screenshots are kept in the output folder for a person.
 """
 import argparse
 import os
@@ -190,6 +191,11 @@ def exercise(check, display, driver, args):
               f"topmost, no caption, thin border, popup, visible ({facts.get('style')})")
         frame = rect(facts["frame"])
         check((client[0] - frame[0], frame[2] - client[2]) == (1, 1), f"a one-pixel frame ({frame})")
+        # A themed bar animates each move on timers that never run without a message loop; the
+        # program stays themed (its message boxes), the bar alone draws the classic smooth fill
+        # inside the one-pixel sunken edge the template's border becomes.
+        check(facts.get("bar-style") == "app-themed 1 theme 0 smooth 1 border 0 edge 1 frame 1",
+              f"the bar alone has no theme: classic, smooth, a one-pixel edge ({facts.get('bar-style')})")
     else:
         xid = facts.get("xid", "")
         props = display.run("xprop", "-id", xid, "_NET_WM_STATE", "_MOTIF_WM_HINTS", "WM_NAME")
