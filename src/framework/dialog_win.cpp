@@ -39,6 +39,33 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 HWND ControlWindow(const CProgressCtrl& control) { return static_cast<HWND>(control.m_nativeHandle); }
+
+using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+
+SetWindowThemeFn LoadSetWindowTheme() {
+  // uxtheme.dll is not a KnownDLL: taken from System32 only, never from Setup's own folder. The
+  // module stays loaded for the rest of the run.
+  HMODULE module = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module == nullptr) return nullptr;
+  // Through void* because a FARPROC is no particular function type.
+  return reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(module, "SetWindowTheme")));
+}
+
+// With Common Controls 6 the themed bar glides to each new position on timers, which only a
+// message loop runs; Setup never has one, so on Vista and later the bar would lag far behind the
+// download or stay nearly empty. Without a theme the control draws the classic continuous fill
+// (PBS_SMOOTH), which shows a new position as soon as the bar is repainted. Only the bar loses
+// its theme: the message boxes keep theirs. Where uxtheme.dll cannot be loaded the bar stays as
+// it is.
+void DrawBarWithoutTheme(HWND bar) {
+  static const SetWindowThemeFn setWindowTheme = LoadSetWindowTheme();
+  // A class list that names no theme class: Windows documents an empty one, but wine rejects
+  // empty names, and both take a blank one.
+  if (setWindowTheme == nullptr || FAILED(setWindowTheme(bar, L" ", L" "))) return;
+  // The classic bar asks for a sunken edge on the theme change; without a frame change the
+  // edge would never be laid out, and the bar's empty part would melt into the window.
+  SetWindowPos(bar, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 }  // namespace
 
 bool PlatformCreateDialog(CDialog& dialog) {
@@ -90,6 +117,7 @@ void PlatformRedrawDialog(CDialog& dialog) {
 
 void PlatformBindProgress(CDialog& dialog, int id, CProgressCtrl& control) {
   control.m_nativeHandle = dialog.m_platform != nullptr ? GetDlgItem(WindowOf(dialog), id) : nullptr;
+  if (control.m_nativeHandle != nullptr) DrawBarWithoutTheme(ControlWindow(control));
 }
 
 void PlatformSendProgressRange(CProgressCtrl& control, bool sixteenBit, std::int32_t lower, std::int32_t upper) {
