@@ -15,9 +15,10 @@ packages=(
   libgtk-3-dev fonts-dejavu-core
 )
 if [ $native = 0 ]; then
-  # Xvfb, xdotool, xwd (x11-apps) and xprop (x11-utils) for the window and screenshot tests.
+  # Xvfb, xdotool, xwd (x11-apps) and xprop (x11-utils) for the window and screenshot tests;
+  # osslsigncode for scripts/sign-setup.sh (Authenticode) and its test.
   packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xdotool x11-apps x11-utils dpkg-dev clang
-             libclang-rt-14-dev)
+             libclang-rt-14-dev osslsigncode)
 fi
 
 missing=()
