@@ -1,0 +1,296 @@
+"""The two platforms the end-to-end runs of Setup happen on, and what a run of one case gives.
+
+  linux: Setup with name-based hosts reached through http_proxy (or loopback ports for https);
+         no display, so each message box is one line "caption: text" on stderr, except for
+         the runs with a display of their own (the splash window and GTK boxes, pressed with
+         xdotool).
+  wine:  Setup.exe with 127.0.0.1:PORT hosts (WinINet under wine ignores http_proxy), run
+         under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
+         texts read from the window trace.
+"""
+import dataclasses
+import datetime
+import os
+import re
+import signal
+import subprocess
+import threading
+
+import e2e_tls
+import xdisplay
+
+PROJECTS_FOLDER = "Orvel's Projects"
+SPLASH_TITLE = "Orvel's Projects"  # the splash window's text
+# The slowest case makes one listed file fail (4 attempts, 2 s apart) on top of the 2 s that
+# every run spends removing a setup temp folder that is not there yet; far beyond that, the
+# run is stuck (a message box nobody dismisses, a wait that never ends).
+RUN_TIMEOUT_S = 180
+# Not UTC and not a whole hour away, so an install time in local time is caught.
+FOREIGN_TZ = "IST-5:30"
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+@dataclasses.dataclass
+class RunResult:
+    status: int
+    messages: list
+    setup_temp_folder: str  # the setup temp folder, as a path of this machine
+    native_temp_folder: str  # the same, as Setup names it
+    record: str
+    start: datetime.datetime
+    end: datetime.datetime
+    stdout: bytes = b""  # messages and progress belong on stderr
+    window_problems: list = dataclasses.field(default_factory=list)
+
+
+def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
+    with open(stderr_path, "wb") as err, open(stdout_path or os.devnull, "wb") as out:
+        proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out if stdout_path else err,
+                                stderr=err, start_new_session=True)
+        try:
+            return proc.wait(timeout=RUN_TIMEOUT_S)
+        except subprocess.TimeoutExpired:
+            return None
+        finally:
+            # Whatever the run left behind (a final setup still running, a stuck wine process).
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            proc.wait()
+
+
+# -- hosts ---------------------------------------------------------------------------------------
+def loopback_hosts(args):
+    """127.0.0.1:PORT hosts from the port base; an https run adds the sites whose certificate
+    must be refused (u, n) and a plain http mirror (h)."""
+    roles = ("p", "s", "m1", "m2") + (("u", "n", "h") if args.https else ())
+    hosts = {role: f"127.0.0.1:{args.port_base + i}" for i, role in enumerate(roles)}
+    if (args.primary, args.secondary) != (hosts["p"], hosts["s"]):
+        raise SystemExit(f"Setup was built for {args.primary} and {args.secondary}, not port base {args.port_base}")
+    return hosts
+
+
+# -- platforms -----------------------------------------------------------------------------------
+class LinuxPlatform:
+    name = "linux"
+    final_setup_name = "FinalSetup"
+    WATCH_POLL_S = 0.1
+
+    def __init__(self, args):
+        self.hosts = loopback_hosts(args) if args.port_base else \
+            {"p": args.primary, "s": args.secondary, "m1": "mirror1.websetup.test", "m2": "mirror2.websetup.test"}
+
+    @staticmethod
+    def setup_file_name(name):
+        return f"Setup_{name}_"
+
+    def start(self, scratch):
+        pass
+
+    def stop(self):
+        pass
+
+    native = staticmethod(lambda path: path)
+    exists = staticmethod(os.path.lexists)
+
+    @staticmethod
+    def same_path(a, b):
+        return a == b
+
+    @staticmethod
+    def is_folder_text(text):
+        return text.startswith("/")
+
+    @staticmethod
+    def user_folders(prep):
+        home = os.path.join(prep.folder, "home")
+        return {12: os.path.join(home, "data", "applications"), 15: os.path.join(home, "Desktop"),
+                18: os.path.join(home, "Documents")}
+
+    def run(self, prep, web):
+        home = os.path.join(prep.folder, "home")
+        temp = os.path.join(prep.folder, "tmp")
+        record = os.path.join(prep.folder, "record")
+        for folder in (home, temp):
+            os.makedirs(folder)
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY") and "proxy" not in k.lower()}
+        env.update(TMPDIR=temp, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
+                   XDG_CONFIG_HOME=os.path.join(home, "config"), TZ=FOREIGN_TZ,
+                   WEBSETUP_STUB_RECORD=record, WEBSETUP_STUB_SLEEP_MS=str(prep.case.sleep_ms),
+                   WEBSETUP_STUB_EXIT_CODE=str(prep.case.exit_code))
+        # Local mode needs no network: without a proxy the .test hosts cannot be reached at all.
+        if prep.case.mode != "local-no" or prep.case.listed:
+            env.update(web.proxy_env())
+        stderr_path = os.path.join(prep.folder, "stderr.txt")
+        start = datetime.datetime.now(datetime.timezone.utc)
+        stdout_path = os.path.join(prep.folder, "stdout.txt")
+        window_problems = []
+        if prep.case.display:
+            status, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
+        else:
+            status = run_bounded([prep.setup_path], env, prep.program_folder, stderr_path, stdout_path)
+        end = datetime.datetime.now(datetime.timezone.utc)
+        caption = os.path.basename(prep.setup_path)
+        lines = read(stderr_path).decode("utf-8", "replace").splitlines()
+        messages = [line.split(": ", 1)[1] for line in lines
+                    if line.startswith(caption + ": ") or line.startswith("Ini Parser: ")]
+        folder = os.path.join(temp, PROJECTS_FOLDER, prep.case.name + "Setup")
+        return RunResult(-1 if status is None else status, messages, folder, folder, record, start, end,
+                         read(stdout_path), window_problems)
+
+    def _run_on_display(self, prep, env, stderr_path, stdout_path):
+        """Runs Setup on a display of its own, pressing OK in its boxes. Each box must come
+        while the splash window is on the screen (the box's owner), and no splash may be left."""
+        caption = os.path.basename(prep.setup_path)
+        with xdisplay.XDisplay() as x:
+            boxes, splash_under_box, stop = set(), [], threading.Event()
+
+            def watch():
+                while not stop.wait(self.WATCH_POLL_S):
+                    for wid in x.find_windows(f"^{caption}$"):
+                        if wid not in boxes:
+                            boxes.add(wid)
+                            splash_under_box.append(bool(x.find_windows(f"^{SPLASH_TITLE}$")))
+                        x.press_return(wid)
+            watcher = threading.Thread(target=watch, daemon=True)
+            watcher.start()
+            status = run_bounded([prep.setup_path], x.env(env), prep.program_folder, stderr_path, stdout_path)
+            stop.set()
+            watcher.join(timeout=10)
+            problems = []
+            if len(boxes) != (1 if prep.case.message else 0):
+                problems.append(f"{len(boxes)} message boxes captioned {caption} on the display")
+            if not all(splash_under_box):
+                problems.append("a message box came without the splash window on the screen")
+            if x.find_windows(f"^{SPLASH_TITLE}$"):
+                problems.append("the splash window is still on the screen")
+        return status, problems
+
+
+class WinePlatform:
+    name = "wine"
+    final_setup_name = "FinalSetup.exe"
+    DISMISS_POLL_S = 0.3
+    OK_BUTTON_UP_PX = 20  # the middle of a wine message box's OK button, above its lower edge
+
+    def __init__(self, args):
+        self.hosts = loopback_hosts(args)
+        self.wine_run = args.wine_run
+        self.roots = None  # https: the trusted roots folder each run mounts
+        self.x = None
+        self.dismisser = None
+        self.stop_event = threading.Event()
+        self.dismissed = set()  # captions of the boxes pressed
+
+    @staticmethod
+    def setup_file_name(name):
+        return f"Setup_{name}_.exe"
+
+    def _wine(self, *cmd):
+        env = {**os.environ, "WEBSETUP_WINEDEBUG": "-all"}
+        done = subprocess.run([self.wine_run, *cmd], env=env, capture_output=True, text=True, timeout=120)
+        if done.returncode != 0:
+            raise SystemExit(f"wine {' '.join(cmd)} failed with {done.returncode}:\n{done.stdout}{done.stderr}")
+        return done.stdout.strip()
+
+    def start(self, scratch):
+        try:
+            self.x = xdisplay.XDisplay()
+        except xdisplay.XDisplayError as e:
+            raise SystemExit(str(e))
+        self.display = self.x.name
+        # GetTempPathW under wine follows the prefix's registry, not the Unix environment.
+        self.native_temp = self._wine("cmd", "/c", "echo %TEMP%").splitlines()[-1].strip().rstrip("\\")
+        # Drive C: is a link in the prefix; mapping it here needs no second wine start.
+        drive = re.match(r"^([A-Za-z]):(\\.*)$", self.native_temp)
+        if drive is None:
+            raise SystemExit(f"wine names its temp folder {self.native_temp!r}, not a drive path")
+        prefix = self._wine("--prefix")
+        self.temp = os.path.realpath(os.path.join(prefix, "dosdevices", drive[1].lower() + ":")) + \
+            drive[2].replace("\\", "/")
+        if not os.path.isdir(self.temp):
+            raise SystemExit(f"wine's temp folder {self.native_temp} is not at {self.temp}")
+        self.dismisser = threading.Thread(target=self._dismiss_boxes, daemon=True)
+        self.dismisser.start()
+
+    def stop(self):
+        self.stop_event.set()
+        if self.dismisser is not None:
+            self.dismisser.join(timeout=10)
+        if self.x is not None:
+            self.x.stop()
+
+    def _dismiss_boxes(self):
+        """Presses OK in every message box of the runs: captions Setup_<case>_ and Ini Parser."""
+        # A box may need more than one press; X may reuse a closed box's window id for the next.
+        while not self.stop_event.wait(self.DISMISS_POLL_S):
+            for wid in self.x.find_windows("^(Setup_.*_|Ini Parser)$"):
+                self.dismissed.update(self.x.xdotool("getwindowname", wid)[:1])
+                # Its OK button: a key press reaches a box only once wine has given it the
+                # focus, which it does not always do while the topmost splash is there.
+                self.x.click_bottom_centre(wid, self.OK_BUTTON_UP_PX)
+
+    @staticmethod
+    def native(path):
+        if re.match(r"^[A-Za-z]:\\", path):
+            return path
+        return "Z:" + path.replace("/", "\\")
+
+    def exists(self, path):
+        return os.path.lexists(path)
+
+    @staticmethod
+    def same_path(a, b):
+        return a.lower() == b.lower()
+
+    @staticmethod
+    def is_folder_text(text):
+        return re.match(r"^[A-Za-z]:\\", text) is not None
+
+    @staticmethod
+    def user_folders(prep):
+        return {}  # the prefix's own; only their form is checked
+
+    def run(self, prep, web):
+        record = os.path.join(prep.folder, "record")
+        env = {**os.environ, "DISPLAY": self.display, "WEBSETUP_WINEDEBUG": "+win", "TZ": FOREIGN_TZ,
+               "WEBSETUP_STUB_RECORD": self.native(record), "WEBSETUP_STUB_SLEEP_MS": str(prep.case.sleep_ms),
+               "WEBSETUP_STUB_EXIT_CODE": str(prep.case.exit_code)}
+        stderr_path = os.path.join(prep.folder, "trace.txt")
+        start = datetime.datetime.now(datetime.timezone.utc)
+        cmd = [self.wine_run, prep.setup_path]
+        if self.roots:
+            cmd = e2e_tls.in_namespace_with_roots(self.roots, cmd)
+        status = run_bounded(cmd, env, prep.program_folder, stderr_path)
+        end = datetime.datetime.now(datetime.timezone.utc)
+        caption = os.path.splitext(os.path.basename(prep.setup_path))[0]
+        trace = read(stderr_path).decode("utf-8", "replace")
+        messages = self._box_texts(trace, caption)
+        if messages and caption not in self.dismissed:
+            messages.append(f"(no message box captioned {caption})")
+        if f'set_window_text L"{SPLASH_TITLE}"' not in trace:
+            messages.append("(no splash window)")
+        leaf = prep.case.name + "Setup"
+        return RunResult(-1 if status is None else status, messages,
+                         os.path.join(self.temp, PROJECTS_FOLDER, leaf),
+                         "\\".join((self.native_temp, PROJECTS_FOLDER, leaf)), record, start, end)
+
+    # Texts wine gives its own helper windows and buttons right after a window's caption.
+    NOT_A_MESSAGE = ("", "OK", "Default IME")
+
+    @classmethod
+    def _box_texts(cls, trace, caption):
+        # A message box sets its caption, then its text, then its button's; the texts that
+        # follow a caption of the run (or "Ini Parser") up to the button are its message.
+        texts = [t.replace("\\\\", "\\") for t in re.findall(r'set_window_text L"((?:[^"\\]|\\.)*)"', trace)]
+        found = []
+        for i, text in enumerate(texts):
+            if text in (caption, "Ini Parser") and i + 1 < len(texts) and texts[i + 1] not in cls.NOT_A_MESSAGE:
+                found.append(texts[i + 1])
+        return found
