@@ -27,6 +27,10 @@ if(WIN32)
   target_link_options(websetup_options INTERFACE -static -static-libgcc -static-libstdc++)
   target_compile_options(websetup_options INTERFACE -ffunction-sections -fdata-sections)
   target_link_options(websetup_options INTERFACE -Wl,--gc-sections)
+  # Anyone can rebuild a published Setup.exe from the same commit and get the same bytes. The
+  # linker would stamp the link time into the PE header (and so into its checksum); without it
+  # the field is zero, which the Windows loader never reads.
+  target_link_options(websetup_options INTERFACE -Wl,--no-insert-timestamp)
 endif()
 
 # websetup_platform_sources(<target> <dir> <base>...): adds <base>_win.cpp on Windows and
