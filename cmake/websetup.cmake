@@ -31,6 +31,11 @@ if(WIN32)
   # linker would stamp the link time into the PE header (and so into its checksum); without it
   # the field is zero, which the Windows loader never reads.
   target_link_options(websetup_options INTERFACE -Wl,--no-insert-timestamp)
+  # Nor may the folder a clone lies in reach the programs: debug information (a build with -g)
+  # and __FILE__ (an assert) name our sources relative to the clone, and the build folder as
+  # build/ wherever it lies (the later map wins when the build folder is inside the clone).
+  target_compile_options(websetup_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                         -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
 endif()
 
 # websetup_platform_sources(<target> <dir> <base>...): adds <base>_win.cpp on Windows and
