@@ -36,6 +36,11 @@ if(WIN32)
   # build/ wherever it lies (the later map wins when the build folder is inside the clone).
   target_compile_options(websetup_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
                          -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+  # Static libraries without member dates, owners or modes, even with a binutils whose ar does
+  # not default to that (Debian's does).
+  set(CMAKE_CXX_ARCHIVE_CREATE "<CMAKE_AR> qcD <TARGET> <LINK_FLAGS> <OBJECTS>")
+  set(CMAKE_CXX_ARCHIVE_APPEND "<CMAKE_AR> qD <TARGET> <LINK_FLAGS> <OBJECTS>")
+  set(CMAKE_CXX_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
 endif()
 
 # websetup_platform_sources(<target> <dir> <base>...): adds <base>_win.cpp on Windows and
