@@ -76,7 +76,7 @@ for file in "${files[@]}"; do
     echo "$sum_a  $file  identical"
   else
     status=1
-    echo "$sum_a  $file  DIFFERS from $sum_b; first differing bytes (offset, octal a, octal b):"
+    echo "$sum_a  $file  DIFFERS from $sum_b; first differing bytes (byte number from 1, octal a, octal b):"
     cmp -l "$a/$file" "$b/$file" | head -n 8 || true
   fi
 done
