@@ -27,6 +27,9 @@ if(WIN32)
   add_library(websetup::cryptopp STATIC IMPORTED)
   set_target_properties(websetup::cryptopp PROPERTIES IMPORTED_LOCATION ${_cryptopp_lib})
   target_include_directories(websetup::cryptopp SYSTEM INTERFACE ${WEBSETUP_CRYPTOPP_ROOT}/include)
+  # The cache folder differs between machines and users; debug information names its headers
+  # as cryptopp/include/... instead, so that a build with -g is reproducible too.
+  target_compile_options(websetup::cryptopp INTERFACE -ffile-prefix-map=${WEBSETUP_CRYPTOPP_ROOT}=cryptopp)
   # The library was built for Windows 7 so that its random pool seeds through the CryptoAPI
   # of advapi32 (a KnownDLL) rather than bcrypt.dll; the headers must agree with it.
   target_compile_definitions(websetup::cryptopp INTERFACE USE_MS_CRYPTOAPI)

@@ -27,6 +27,20 @@ if(WIN32)
   target_link_options(websetup_options INTERFACE -static -static-libgcc -static-libstdc++)
   target_compile_options(websetup_options INTERFACE -ffunction-sections -fdata-sections)
   target_link_options(websetup_options INTERFACE -Wl,--gc-sections)
+  # Anyone can rebuild a published Setup.exe from the same commit and get the same bytes. The
+  # linker would stamp the link time into the PE header (and so into its checksum); without it
+  # the field is zero, which the Windows loader never reads.
+  target_link_options(websetup_options INTERFACE -Wl,--no-insert-timestamp)
+  # Nor may the folder a clone lies in reach the programs: debug information (a build with -g)
+  # and __FILE__ (an assert) name our sources relative to the clone, and the build folder as
+  # build/ wherever it lies (the later map wins when the build folder is inside the clone).
+  target_compile_options(websetup_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                         -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+  # Static libraries without member dates, owners or modes, even with a binutils whose ar does
+  # not default to that (Debian's does).
+  set(CMAKE_CXX_ARCHIVE_CREATE "<CMAKE_AR> qcD <TARGET> <LINK_FLAGS> <OBJECTS>")
+  set(CMAKE_CXX_ARCHIVE_APPEND "<CMAKE_AR> qD <TARGET> <LINK_FLAGS> <OBJECTS>")
+  set(CMAKE_CXX_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
 endif()
 
 # websetup_platform_sources(<target> <dir> <base>...): adds <base>_win.cpp on Windows and

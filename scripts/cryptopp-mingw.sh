@@ -62,9 +62,14 @@ build_arch() {
   # the standard streams and every locale facet (about 80 KB) into Setup.exe.
   sed -i 's|#include <iostream>|#include <istream>\n#include <ostream>|' "$work/integer.cpp" "$work/asn.cpp"
   local flags="-DNDEBUG -Os -ffunction-sections -fdata-sections -D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -DUSE_MS_CRYPTOAPI"
+  # The same library from any cache folder, at any time (Setup.exe is checked byte for byte
+  # against a rebuild): the build folder never named in the objects (debug information, an
+  # assertion's __FILE__), and archive members without dates, owners or modes, which the
+  # makefile's default "ar cr" would record where binutils' ar does not default to D.
+  flags+=" -ffile-prefix-map=$work=."
   (cd "$work" && make -f GNUmakefile-cross -j"${WEBSETUP_JOBS:-1}" static \
-    CXX="$arch-w64-mingw32-g++-posix" AR="$arch-w64-mingw32-ar" RANLIB="$arch-w64-mingw32-ranlib" \
-    CXXFLAGS="$flags" >"$work.log" 2>&1 &&
+    CXX="$arch-w64-mingw32-g++-posix" AR="$arch-w64-mingw32-ar" ARFLAGS=crD \
+    RANLIB="$arch-w64-mingw32-ranlib -D" CXXFLAGS="$flags" >"$work.log" 2>&1 &&
     make -f GNUmakefile-cross install-lib PREFIX="$prefix" \
       CXX="$arch-w64-mingw32-g++-posix" >>"$work.log" 2>&1) ||
     { echo "Crypto++ build for $arch failed; see $work.log" >&2; tail -n 20 "$work.log" >&2; return 1; }

@@ -29,3 +29,6 @@ done
 scripts/check-windows-imports.sh build/win64/bin/*.exe build/win32/bin/*.exe
 # Where Setup.exe's bytes go, per library.
 bench/size_report --totals build/win64 build/win32
+# The Windows programs built twice from fresh clones of HEAD, in other folders and minutes apart,
+# with Crypto++ from source each time: they must be identical byte for byte.
+scripts/check-reproducible.sh
