@@ -21,6 +21,7 @@ else
 fi
 
 presets=(win64 win32)
+source_cache=${WEBSETUP_CACHE:-${HOME:-/root}/.cache/websetup}
 programs=(Setup.exe eiftool.exe)
 arches=(x86_64 i686)
 
@@ -35,6 +36,9 @@ build() {
   if ! (
     cd "$clone" || exit 1
     export WEBSETUP_CACHE=$dir/cache WEBSETUP_JOBS=${WEBSETUP_JOBS:-2}
+    # The Debian source package that deps.sh already fetched, unpacked as it came, so the two
+    # builds need no download; the library itself is built from it afresh each time.
+    if [ -d "$source_cache/src" ]; then mkdir -p "$WEBSETUP_CACHE" && cp -a "$source_cache/src" "$WEBSETUP_CACHE/"; fi
     scripts/cryptopp-mingw.sh || exit 1
     for preset in "${presets[@]}"; do
       cmake --preset "$preset" -DWEBSETUP_WERROR=ON || exit 1
