@@ -11,12 +11,13 @@
 
 #include <algorithm>
 
+#include "eif_signing.h"
+
 namespace {
 
+const char kPemLabel[] = "PUBLIC KEY";
 const char kPemBegin[] = "-----BEGIN PUBLIC KEY-----";
 const char kPemEnd[] = "-----END PUBLIC KEY-----";
-// PEM bodies are wrapped at 64 characters, as RFC 7468 asks and OpenSSL writes them.
-constexpr std::size_t kPemLineLength = 64;
 constexpr char kFirstPrintable = ' ';
 constexpr char kLastPrintable = '~';
 
@@ -24,11 +25,7 @@ std::string ToPem(const CryptoPP::RSA::PublicKey& key) {
   std::string der;
   CryptoPP::StringSink derSink(der);
   key.DEREncode(derSink);
-  std::string base64;
-  CryptoPP::StringSource(der, true, new CryptoPP::Base64Encoder(new CryptoPP::StringSink(base64), false));
-  std::string pem = std::string(kPemBegin) + "\n";
-  for (std::size_t i = 0; i < base64.size(); i += kPemLineLength) pem += base64.substr(i, kPemLineLength) + "\n";
-  return pem + kPemEnd + "\n";
+  return PemBlock(kPemLabel, der);
 }
 
 bool FromPem(std::string_view pem, CryptoPP::RSA::PublicKey& key, std::string& error) {

@@ -27,14 +27,6 @@ const char kPublicLabel[] = "PUBLIC KEY";
 constexpr std::size_t kPemLineLength = 64;
 const char kMakeOne[] = "make one with 'eiftool keygen --signing' or 'openssl genpkey -algorithm ed25519'";
 
-std::string ToPem(std::string_view label, const std::string& der) {
-  std::string base64;
-  CryptoPP::StringSource(der, true, new CryptoPP::Base64Encoder(new CryptoPP::StringSink(base64), false));
-  std::string pem = "-----BEGIN " + std::string(label) + "-----\n";
-  for (std::size_t i = 0; i < base64.size(); i += kPemLineLength) pem += base64.substr(i, kPemLineLength) + "\n";
-  return pem + "-----END " + std::string(label) + "-----\n";
-}
-
 bool IsBase64Body(std::string_view body) {
   return std::all_of(body.begin(), body.end(), [](char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
@@ -87,6 +79,14 @@ const CryptoPP::byte* Bytes(std::string_view text) { return reinterpret_cast<con
 
 }  // namespace
 
+std::string PemBlock(std::string_view label, const std::string& der) {
+  std::string base64;
+  CryptoPP::StringSource(der, true, new CryptoPP::Base64Encoder(new CryptoPP::StringSink(base64), false));
+  std::string pem = "-----BEGIN " + std::string(label) + "-----\n";
+  for (std::size_t i = 0; i < base64.size(); i += kPemLineLength) pem += base64.substr(i, kPemLineLength) + "\n";
+  return pem + "-----END " + std::string(label) + "-----\n";
+}
+
 bool GenerateSigningKey(std::string& privatePem, std::string& publicPem, std::string& error) {
   try {
     CryptoPP::SecByteBlock seed(kSeedBytes);
@@ -111,14 +111,14 @@ bool SigningPublicKeyFromPem(std::string_view pem, std::string& publicKey, std::
 }
 
 std::string SigningPrivatePemOf(std::string_view seed) {
-  return ToPem(kPrivateLabel, std::string(kPrivateDerPrefix, sizeof kPrivateDerPrefix - 1) + std::string(seed));
+  return PemBlock(kPrivateLabel, std::string(kPrivateDerPrefix, sizeof kPrivateDerPrefix - 1) + std::string(seed));
 }
 
 std::string SigningPublicPemOf(std::string_view seed) {
   const CryptoPP::ed25519Signer signer(Bytes(seed));
   const auto& key = dynamic_cast<const CryptoPP::ed25519PrivateKey&>(signer.GetPrivateKey());
   const std::string publicKey(reinterpret_cast<const char*>(key.GetPublicKeyBytePtr()), kSigningPublicKeyBytes);
-  return ToPem(kPublicLabel, std::string(kPublicDerPrefix, sizeof kPublicDerPrefix - 1) + publicKey);
+  return PemBlock(kPublicLabel, std::string(kPublicDerPrefix, sizeof kPublicDerPrefix - 1) + publicKey);
 }
 
 std::string SignBytes(std::string_view seed, const ByteBuffer& bytes) {

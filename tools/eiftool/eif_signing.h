@@ -7,6 +7,10 @@
 
 #include "description/eif_decrypt.h"
 
+// DER bytes as a PEM block with label ("PUBLIC KEY"), its base64 wrapped at 64 characters as
+// RFC 7468 asks and OpenSSL writes it.
+std::string PemBlock(std::string_view label, const std::string& der);
+
 // A new key pair: the private key as an unencrypted PKCS #8 "PRIVATE KEY" PEM (RFC 8410, as
 // 'openssl genpkey -algorithm ed25519' writes it) and the public key as a "PUBLIC KEY" PEM
 // (SubjectPublicKeyInfo, as 'openssl pkey -pubout' writes it).
