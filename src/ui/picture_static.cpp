@@ -20,6 +20,8 @@ CRgb FromColourValue(std::uint32_t colour) {
 }
 }  // namespace
 
+int MarqueeStep(int width) { return std::max(1, width * kMarqueeTickMs / kMarqueeCrossingMs); }
+
 CPictureStatic::CPictureStatic() = default;
 
 CPictureStatic::~CPictureStatic() {
@@ -144,8 +146,7 @@ void CPictureStatic::StopMarquee() {
 void CPictureStatic::MarqueeThreadProc(void* argument) {
   auto& control = *static_cast<CPictureStatic*>(argument);
   while (!control.m_stopRequest.load()) {
-    const int step = std::max(1, control.m_paintedWidth.load() * kMarqueeTickMs / kMarqueeCrossingMs);
-    control.m_marqueeOffset.fetch_sub(step);
+    control.m_marqueeOffset.fetch_sub(MarqueeStep(control.m_paintedWidth.load()));
     control.InvalidateFromAnyThread();
     std::this_thread::sleep_for(kMarqueeTick);
   }

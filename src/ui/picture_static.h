@@ -17,6 +17,9 @@ inline constexpr unsigned WM_PICTURE_SETREFHEIGHT = kWmUser + 17;
 // The blink timer's id; whoever shows a blinking line starts it at an interval of their choice.
 inline constexpr unsigned kBlinkTimerId = 1;
 
+// The marquee's move per 20 ms tick, in pixels, for a control painted width pixels wide.
+int MarqueeStep(int width);
+
 // A bitmap handle for the picture setting, made from pixels: an HBITMAP on Windows. The
 // control that is given it owns it; DeletePictureHandle is for a handle never given away.
 std::uintptr_t CreatePictureHandle(const CPixelBuffer& pixels);

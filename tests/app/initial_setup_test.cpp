@@ -44,6 +44,18 @@ TEST_F(InitialSetupTest, ThresholdsChooseHostAndSiteAndTheTotalIsSummed) {
   EXPECT_EQ(m_secondary.RequestCount(kInitialPath + ".sig"), 0);
 }
 
+// Catches a setup temp folder that keeps what an earlier run left in it: a stale copy of a
+// listed file would pass for the earlier copy that a failed download falls back on.
+TEST_F(InitialSetupTest, WhatAnEarlierRunLeftGoesFirst) {
+  ASSERT_TRUE(CreateFolderChain(m_setupTemp));
+  WriteFileBytes(TempFile(L"data.bin"), "from an earlier run");
+  m_primary.Serve(kInitialPath, FileResponse(DescriptionEif(FilesTags(Mirror("/m") + "\n", "/1.bin -> 1.bin\n"))));
+  m_primary.Serve("/m/1.bin", FileResponse(std::string(2000, 'm')));
+  ASSERT_TRUE(Retrieve());
+  EXPECT_TRUE(FileExists(TempFile(L"1.bin")));
+  EXPECT_FALSE(FileExists(TempFile(L"data.bin")));
+}
+
 class RetrievalFailureTest;
 // One way for retrieval to fail, and the one message it must show.
 struct CFailureCase {

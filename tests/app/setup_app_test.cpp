@@ -63,6 +63,21 @@ TEST_F(SetupAppTest, LaunchWithoutProcessShowsTheMessage) {
   EXPECT_EQ(m_boxes.m_boxes[0].second, L"Setup_MyApp_");
 }
 
+// Catches a final setup started from outside the setup temp folder: the program named exists
+// there, so only the plain-name rule keeps it from running.
+TEST_F(SetupAppTest, ProgramToRunOutsideTheFolderIsNeverStarted) {
+  const std::wstring folder = m_temp / L"MyAppSetup";
+  ASSERT_TRUE(CreateFolderChain(folder));
+  PlaceFinalSetup(m_temp.Path());
+  for (const std::wstring& name : {L".." + kSep + StubName(), m_temp / StubName()}) {
+    m_boxes.m_boxes.clear();
+    EXPECT_FALSE(m_app.RunFinalSetup(folder, name)) << ToUtf8(name);
+    ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes.m_boxes[0].first, L"Error: Failed to start the final setup.");
+    EXPECT_FALSE(FileExists(folder + kSep + L"final-setup-ran.txt"));
+  }
+}
+
 // Catches a launch with the wrong working directory, a wait that returns early, or a clean-up
 // that leaves the setup temp folder behind.
 TEST_F(SetupAppTest, RunsTheFinalSetupInTheSetupTempFolderAndCleansUp) {

@@ -79,6 +79,16 @@ INSTANTIATE_TEST_SUITE_P(
                      s.Serve("/target", FileResponse(GeneratedBody(2345)));
                    },
                    2345},
+        // The redirect's own length ("moved": 5 bytes) is not the file's.
+        CProbeCase{"RedirectToAFileWithoutLength",
+                   [](CLoopbackServer& s) {
+                     s.Serve("/f", RedirectResponse(302, "/target"));
+                     CServedResponse r = FileResponse(GeneratedBody(2345));
+                     r.declaredLength.reset();
+                     r.chunked = true;
+                     s.Serve("/target", r);
+                   },
+                   0},
         CProbeCase{"RedirectLoop", [](CLoopbackServer& s) { s.Serve("/f", RedirectResponse(302, "/f")); }, 0, true},
         CProbeCase{"ThreeGiB",
                    [](CLoopbackServer& s) {

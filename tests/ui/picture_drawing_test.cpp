@@ -306,6 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
         CTextCase{"Bottom", 100, 40, 0, L"ABCD", 8, false, true, 0, 0, false, {8, 22, 36, 36}},
         CTextCase{"CentredVertically", 100, 40, 0, L"ABCD", 0x10, false, true, 0, 0, false, {8, 13, 36, 27}},
         CTextCase{"SecondLineBelowDefaultFont", 100, 80, 1, L"ABCD", 0x10, false, true, 0, 0, false, {8, 33, 36, 47}},
+        // 1.2 default-font lines (19 pixels) from the top and from the bottom.
+        CTextCase{"SecondLineTop", 100, 80, 1, L"ABCD", 0, false, true, 0, 0, false, {8, 23, 36, 37}},
+        CTextCase{"SecondLineBottom", 100, 80, 1, L"ABCD", 8, false, true, 0, 0, false, {8, 43, 36, 57}},
         CTextCase{"BlinkHidden", 100, 40, 2, L"ABCD", 0, true, false, 0, 0, false, {}},
         CTextCase{"BlinkShown", 100, 40, 2, L"ABCD", 0, true, true, 0, 0, false, {8, 4, 36, 18}},
         CTextCase{"ExactlyAsWide", 78, 40, 0, L"ABCDEFGHIJ", 0, false, true, 0, 0, false, {8, 4, 74, 18}},

@@ -60,7 +60,7 @@ TEST(PictureStaticTest, ReferenceHeightMessage) {
 }
 
 // Catches a blink phase that does not toggle per tick, a timer left running with nothing to
-// blink, and a handler that claims other timers.
+// blink or after the window is gone, and a handler that claims other timers.
 TEST(PictureStaticTest, BlinkTimer) {
   CTestControl control;
   control.m_settings.lines[2] = {L"AB", 140, true, 0, kBlue};
@@ -79,6 +79,12 @@ TEST(PictureStaticTest, BlinkTimer) {
   control.OnControlMessage(kWmTimer, kBlinkTimerId, 0);
   EXPECT_FALSE(control.HasTimer(kBlinkTimerId));
   EXPECT_TRUE(control.m_settings.blinkVisible);
+
+  // A window destroyed while its line still blinks takes its timer along.
+  control.m_settings.lines[2].blink = true;
+  control.SetTimer(kBlinkTimerId, 500);
+  control.OnControlMessage(kWmDestroy, 0, 0);
+  EXPECT_FALSE(control.HasTimer(kBlinkTimerId));
 }
 
 // Catches a marquee that does not start for a too-wide line, moves by another step than a
@@ -115,6 +121,15 @@ TEST(PictureStaticTest, MarqueeThreadLife) {
   control->PaintBuffers(1000, 40);
   EXPECT_TRUE(control->MarqueeRunning());
   control.reset();
+}
+
+// Catches a step that is not a 250th of the width (the text would not cross in five seconds)
+// or that stops the marquee on a narrow control.
+TEST(PictureStaticTest, MarqueeStepIsA250thOfTheWidth) {
+  EXPECT_EQ(MarqueeStep(1000), 4);
+  EXPECT_EQ(MarqueeStep(2500), 10);
+  EXPECT_EQ(MarqueeStep(499), 1);
+  EXPECT_EQ(MarqueeStep(0), 1);
 }
 
 // Catches a paint that does not keep the offset its text line has wrapped: the marquee would

@@ -52,7 +52,8 @@ struct CTotalCase {
 class LargeTotalTest : public ::testing::TestWithParam<CTotalCase> {};
 
 // Catches a total that wraps in the 32-bit control (a bar that runs backwards or stays empty
-// past 2 GiB), a scale that changes the fraction shown, or an overshoot short of full.
+// past 2 GiB), a scale that changes the fraction shown, an overshoot short of full, or a scale
+// that outlives its range.
 TEST_P(LargeTotalTest, TheControlShowsTheSameFraction) {
   const CTotalCase& c = GetParam();
   CSplashDlg splash;
@@ -65,6 +66,11 @@ TEST_P(LargeTotalTest, TheControlShowsTheSameFraction) {
   splash.m_progress.OffsetPos(static_cast<std::uint64_t>(c.total));
   EXPECT_EQ(splash.m_progress.ControlState().position, c.controlUpper);
   EXPECT_EQ(splash.m_progress.GetPos(), c.total);
+  // A 16-bit range afterwards is the control's own again: no scale left over.
+  splash.m_progress.SetRange(0, 100);
+  splash.m_progress.SetPos(50);
+  EXPECT_EQ(splash.m_progress.ControlState().upper, 100);
+  EXPECT_EQ(splash.m_progress.ControlState().position, 50);
 }
 
 INSTANTIATE_TEST_SUITE_P(Totals, LargeTotalTest,
