@@ -11,6 +11,7 @@
 #include "system/file_ops.h"
 #include "system/path.h"
 #include "system/program_folder.h"
+#include "system/support_log.h"
 
 namespace {
 const wchar_t kDefaultPathPrefix[] = L"/downloads/Setups/";
@@ -21,7 +22,7 @@ bool CSetupApp::RetrieveInitialSetup(const std::wstring& setupName, const std::w
                                      CProgressWindow* progressWindow, std::wstring& downloadSite) {
   if (!RetrieveDescription(setupName, setupTempFolder)) return false;
   if (!m_description.Load(JoinPath(setupTempFolder, kInitialSetupFileName))) {
-    ShowRunMessage(L"Error opening the initial setup eif.");
+    ShowRunMessage(L"Error opening the initial setup eif.", DescriptionLoadFailure(L"the downloaded description"));
     return false;
   }
   // From here on the run reads the copy in the setup temp folder.
@@ -34,15 +35,19 @@ bool CSetupApp::RetrieveDescription(const std::wstring& setupName, const std::ws
   bool localMode = false;
   if (FileExists(kInitialSetupFileName)) {
     if (!m_description.Load(kInitialSetupFileName)) {
-      ShowRunMessage(L"Error opening the local initial setup eif.");
+      ShowRunMessage(L"Error opening the local initial setup eif.",
+                     DescriptionLoadFailure(L"the description beside Setup"));
       return false;
     }
     localMode = m_description.GetValue(L"Download Initial Setup") == kLocalModeValue;
+    m_log.Write(std::wstring(L"description beside Setup loaded: ") +
+                (localMode ? L"local mode, its folder's files are copied" : L"its newer version is downloaded"));
   }
   // Whatever an earlier run left behind goes first.
   DeleteFolder(setupTempFolder, m_clock);
   if (!CreateSetupTempFolder(setupTempFolder)) {
-    ShowRunMessage(L"Error: Failed to create the Windows temp subfolder.");
+    ShowRunMessage(L"Error: Failed to create the Windows temp subfolder.",
+                   setupTempFolder + L" cannot be made, or it or its parent is not private to the user");
     return false;
   }
   if (localMode) {
@@ -63,7 +68,7 @@ void CSetupApp::CopyProgramFolderTo(const std::wstring& setupTempFolder) {
 
 bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::wstring& setupTempFolder) {
   if (!m_isOnline()) {
-    ShowRunMessage(L"Error: No Internet connection.");
+    ShowRunMessage(L"Error: No Internet connection.", L"the connection check found no network");
     return false;
   }
   // A description beside Setup names the folder on the hosts that holds its newer version.
@@ -72,17 +77,25 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
   const auto urlOn = [&](const std::wstring& host) {
     return m_trust.scheme + host + path + L"/" + kInitialSetupFileName;
   };
+  const auto serves = [&](const std::wstring& host) {
+    const std::int64_t length = ProbeUrlLength(urlOn(host), m_transport);
+    const bool chosen = length >= kMinimumDeclaredLength;
+    m_log.Write(L"host " + host + L": declares " + std::to_wstring(length) + L" bytes for the description" +
+                (chosen ? L", chosen" : L", lost (1000 needed; 0 is no answer, an error status or no length)"));
+    return chosen;
+  };
   std::wstring host = m_hosts.primary;
-  if (ProbeUrlLength(urlOn(host), m_transport) < kMinimumDeclaredLength) {
+  if (!serves(host)) {
     host = m_hosts.secondary;
-    if (ProbeUrlLength(urlOn(host), m_transport) < kMinimumDeclaredLength) host.clear();
+    if (!serves(host)) host.clear();
   }
   if (host.empty()) {
-    ShowRunMessage(L"Error: Download site not found.");
+    ShowRunMessage(L"Error: Download site not found.", L"neither download host serves " + path + L"/" +
+                                                           kInitialSetupFileName);
     return false;
   }
   if (!m_downloader.DownloadFile(urlOn(host), JoinPath(setupTempFolder, kInitialSetupFileName), nullptr)) {
-    ShowRunMessage(L"Error: Failed to download.");
+    ShowRunMessage(L"Error: Failed to download.", L"every attempt at " + WithoutCredentials(urlOn(host)) + L" failed");
     return false;
   }
   // A signed description's signature lies beside it on the same host. Whether it arrived is
@@ -102,27 +115,31 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
   std::int64_t total = 0;
   if (m_description.GetFirstFile(remote, local)) {
     if (!m_isOnline()) {
-      ShowRunMessage(L"Error: No Internet connection.");
+      ShowRunMessage(L"Error: No Internet connection.", L"the connection check found no network");
       return false;
     }
     downloadSite = FindDownloadSite();
     if (downloadSite.empty()) {
-      ShowRunMessage(L"Error: Download site not found.");
+      ShowRunMessage(L"Error: Download site not found.",
+                     L"no \"Download Sites\" entry declares more than 1000 bytes for " + remote);
       return false;
     }
     for (bool more = m_description.GetFirstFile(remote, local); more; more = m_description.GetNextFile(remote, local)) {
       total += ProbeUrlLength(m_trust.scheme + downloadSite + remote, m_transport);
     }
   }
+  m_log.Write(L"byte total of the listed files: " + std::to_wstring(total));
   if (progressWindow != nullptr) progressWindow->SetProgressTotal(total);
   // A description with "File Hashes" vouches for every listed file, whichever way it arrives.
   const std::optional<CFileHashes> hashes = CFileHashes::From(m_description);
   WindowHandle window = progressWindow != nullptr ? &progressWindow->Window() : nullptr;
   for (bool more = m_description.GetFirstFile(remote, local); more; more = m_description.GetNextFile(remote, local)) {
-    if (!DownloadListedFile(m_trust.scheme + downloadSite + remote, setupTempFolder, local, hashes, window)) {
-      ShowRunMessage(L"Error: Failed to download " + local);
+    std::wstring failure;
+    if (!DownloadListedFile(m_trust.scheme + downloadSite + remote, setupTempFolder, local, hashes, window, failure)) {
+      ShowRunMessage(L"Error: Failed to download " + local, local + L": " + failure);
       return false;
     }
+    m_log.Write(L"listed file " + local + L": in place");
   }
   return true;
 }
@@ -130,25 +147,34 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
 // One listed file into the setup temp folder; false when the run cannot go on with it.
 bool CSetupApp::DownloadListedFile(const std::wstring& url, const std::wstring& setupTempFolder,
                                    const std::wstring& local, const std::optional<CFileHashes>& hashes,
-                                   WindowHandle window) {
+                                   WindowHandle window, std::wstring& failure) {
   // A local name is a name inside the setup temp folder, never a path out of it or a device:
   // such an entry fails as its download would.
-  if (!IsPlainFileName(local)) return false;
+  if (!IsPlainFileName(local)) {
+    failure = L"not a plain file name";
+    return false;
+  }
   const std::wstring destination = JoinPath(setupTempFolder, local);
   const std::optional<CSha256Digest> expected = hashes ? hashes->For(local) : std::nullopt;
   // A file the hashes do not cover is refused unseen, as is whatever copy of it lies there.
   if (hashes && !expected) {
     DeleteFileInFolder(setupTempFolder, local);
+    failure = L"no line for it in \"File Hashes\"";
     return false;
   }
   if (m_downloader.DownloadFile(url, destination, window, expected)) return true;
   // A failed transfer over an earlier copy of the file keeps that copy, which will do, unless
   // the description's hash says it is not the file listed.
-  if (!FileExists(destination)) return false;
-  if (expected && Sha256OfFile(destination) != expected) {
-    DeleteFileInFolder(setupTempFolder, local);
+  if (!FileExists(destination)) {
+    failure = L"every attempt at " + WithoutCredentials(url) + L" failed";
     return false;
   }
+  if (expected && Sha256OfFile(destination) != expected) {
+    DeleteFileInFolder(setupTempFolder, local);
+    failure = L"the download failed and the earlier copy's SHA-256 is not the one listed";
+    return false;
+  }
+  m_log.Write(L"listed file " + local + L": the download failed; the earlier copy is kept");
   return true;
 }
 
@@ -156,7 +182,17 @@ std::wstring CSetupApp::FindDownloadSite() {
   std::wstring remote0, local0, site;
   m_description.GetFirstFile(remote0, local0);
   for (bool more = m_description.GetFirstSite(site); more; more = m_description.GetNextSite(site)) {
-    if (ProbeUrlLength(m_trust.scheme + site + remote0, m_transport) > kMinimumDeclaredLength) return site;
+    const std::int64_t length = ProbeUrlLength(m_trust.scheme + site + remote0, m_transport);
+    const bool chosen = length > kMinimumDeclaredLength;
+    m_log.Write(L"site " + WithoutCredentials(site) + L": declares " + std::to_wstring(length) + L" bytes for " + remote0 +
+                (chosen ? L", chosen" : L", lost (more than 1000 needed; 0 is no answer, an error status or no length)"));
+    if (chosen) return site;
   }
   return {};
+}
+
+std::wstring CSetupApp::DescriptionLoadFailure(const std::wstring& which) const {
+  std::wstring text = which + L" does not load: missing, damaged, too large, or not encrypted for this Setup";
+  if (!m_trust.signingPublicKey.empty()) text += L", or its signature is missing or not the vendor's";
+  return text;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "system/program_folder.h"
 
@@ -21,6 +22,10 @@ bool CreateSetupTempFolder(const std::wstring& setupTempFolder);
 // The install time as the final setup is told it: seconds since 1970 in UTC as
 // "DD-MM-YYYY HH:MM:SS", for example 07-03-2014 09:05:03.
 std::wstring FormatInstallTime(std::int64_t utcSeconds);
+
+// The support log asked for: the file after "/log" or "--log" (any case) among the program's
+// arguments, else the WEBSETUP_LOG variable's value; empty for none.
+std::wstring SupportLogPath(const std::vector<std::wstring>& arguments, const std::wstring& environmentValue);
 
 inline constexpr wchar_t kProjectsFolderName[] = L"Orvel's Projects";
 inline constexpr wchar_t kDefaultSetupName[] = L"Local";

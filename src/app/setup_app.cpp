@@ -14,21 +14,40 @@ CSetupApp::CSetupApp(CDownloadHosts hosts, IClock& clock, IHttpTransport& transp
     : CSetupApp(std::move(hosts), CTrustSettings{}, clock, transport) {}
 
 CSetupApp::CSetupApp(CDownloadHosts hosts, CTrustSettings trust, IClock& clock, IHttpTransport& transport)
-    : m_downloader(clock, transport),
+    : m_log(clock),
+      m_loggedTransport(transport, m_log, clock),
+      m_downloader(clock, m_loggedTransport, &m_log),
       m_hosts(std::move(hosts)),
       m_trust(std::move(trust)),
       m_clock(clock),
-      m_transport(transport),
+      m_transport(m_loggedTransport),
       m_isOnline(&IsOnline) {
   m_description.RequireSignature(m_trust.signingPublicKey);
 }
 
-CSetupApp::~CSetupApp() = default;
+CSetupApp::~CSetupApp() {
+  if (m_log.IsOpen()) SetMessageBoxObserver(nullptr);
+}
 
 bool CSetupApp::InitInstance() {
+  OpenSupportLog();
   ShowProgressWindow();
   RunSetup(WorkOutRunNames());
   return false;
+}
+
+// Opened before anything else (a relative path is taken against the folder Setup was started
+// in), so that every step after it is in the log.
+void CSetupApp::OpenSupportLog() {
+  const std::wstring path = SupportLogPath(GetCommandLineArguments(), GetEnvironmentValue(L"WEBSETUP_LOG"));
+  if (!path.empty()) OpenSupportLogAt(path);
+}
+
+bool CSetupApp::OpenSupportLogAt(const std::wstring& path) {
+  if (!m_log.Open(path)) return false;
+  m_log.Write(L"Setup started: " + GetModulePath());
+  SetMessageBoxObserver([this](const std::wstring& text) { m_log.Write(L"message box: " + text); });
+  return true;
 }
 
 void CSetupApp::ShowProgressWindow() {
@@ -37,10 +56,13 @@ void CSetupApp::ShowProgressWindow() {
     m_splash.SetTopmost(true);
     m_splash.RedrawNow();
     m_progressWindow = &m_splash;
+    m_log.Write(L"progress: the splash window");
     return;
   }
   m_fallbackProgress = CreateFallbackProgressWindow(m_clock);
   m_progressWindow = m_fallbackProgress.get();
+  m_log.Write(m_progressWindow != nullptr ? L"progress: no splash window, the terminal shows it"
+                                          : L"progress: no splash window and no terminal, none shown");
 }
 
 void CSetupApp::RunSetup(const CRunNames& names) {
@@ -54,9 +76,11 @@ void CSetupApp::RunSetup(const CRunNames& names) {
   if (!WriteUserInfoFile(names.setupTempFolder, names.modulePath, names.setupTempFolder, downloadSite, names.setupName,
                          installTime)) {
     // The folder stays as it is, for whoever looks into what went wrong.
-    ShowRunMessage(L"Error: Failed to create User Info File.");
+    ShowRunMessage(L"Error: Failed to create User Info File.",
+                   L"the User Info File named by \"User Info Filename\" cannot be written in " + names.setupTempFolder);
     return;
   }
+  m_log.Write(L"User Info File written; install time " + installTime);
   RunFinalSetup(names.setupTempFolder, m_description.GetValue(L"Program to run"));
   CleanUp(names.setupTempFolder);
 }
@@ -71,31 +95,41 @@ CRunNames CSetupApp::WorkOutRunNames() {
   SplitPath(names.modulePath, folder, fileName);
   names.setupName = SetupNameFromFileName(fileName);
   names.setupTempFolder = SetupTempFolderFor(GetTempFolder(), names.setupName);
+  m_log.Write(L"module path " + names.modulePath + L"; program folder " + GetProgramFolder() + L"; setup name " +
+              names.setupName + L"; setup temp folder " + names.setupTempFolder);
   return names;
 }
 
 bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::wstring& programToRun) {
   // Only a plain file name inside the setup temp folder is ever started.
   ProcessHandle process = kNoProcess;
-  if (IsPlainFileName(programToRun)) {
-    const std::wstring program = setupTempFolder + kPathSeparatorText + programToRun;
+  const bool plain = IsPlainFileName(programToRun);
+  const std::wstring program = setupTempFolder + kPathSeparatorText + programToRun;
+  if (plain) {
     CWnd* owner = ProgressWindowHandle();
     process = StartProgram(program, setupTempFolder, owner != nullptr ? owner->m_nativeHandle : nullptr);
   }
   CloseProgressWindow(false);
   if (process == kNoProcess) {
-    ShowRunMessage(L"Error: Failed to start the final setup.");
+    ShowRunMessage(L"Error: Failed to start the final setup.",
+                   plain ? program + L" cannot be started (missing, or not a program)"
+                         : L"\"Program to run\" is \"" + programToRun + L"\", not a plain file name");
     return false;
   }
-  while (WaitForProcess(process, kFinalSetupWaitSliceMs) == WaitResult::Timeout) {
+  m_log.Write(L"final setup started: " + program);
+  int exitCode = -1;
+  while (WaitForProcess(process, kFinalSetupWaitSliceMs, &exitCode) == WaitResult::Timeout) {
   }
   CloseProcess(process);
+  m_log.Write(L"final setup ended with exit code " + std::to_wstring(exitCode));
   return true;
 }
 
 void CSetupApp::CleanUp(const std::wstring& setupTempFolder) {
   SetCurrentFolder(GetProgramFolder());
-  DeleteFolder(setupTempFolder, m_clock);
+  const bool removed = DeleteFolder(setupTempFolder, m_clock);
+  m_log.Write(removed ? L"setup temp folder removed" : L"setup temp folder not removed (something in it is in use or "
+                                                        L"a subfolder is left)");
 }
 
 void CSetupApp::SetOnlineCheckForTesting(std::function<bool()> isOnline) {
@@ -114,4 +148,7 @@ CWnd* CSetupApp::ProgressWindowHandle() const {
   return m_progressWindow != nullptr ? &m_progressWindow->Window() : nullptr;
 }
 
-void CSetupApp::ShowRunMessage(const std::wstring& text) { ShowMessageBox(ProgressWindowHandle(), text, AppName()); }
+void CSetupApp::ShowRunMessage(const std::wstring& text, const std::wstring& reason) {
+  if (!reason.empty()) m_log.Write(L"failed: " + reason);
+  ShowMessageBox(ProgressWindowHandle(), text, AppName());
+}

@@ -11,8 +11,10 @@
 #include "description/setup_description.h"
 #include "download/downloader.h"
 #include "download/http_transport.h"
+#include "download/logging_transport.h"
 #include "framework/framework.h"
 #include "system/clock.h"
+#include "system/support_log.h"
 #include "ui/progress_window.h"
 #include "ui/splash_dlg.h"
 
@@ -78,10 +80,18 @@ class CSetupApp : public CWinApp {
   // removes the setup temp folder; the result of the removal does not matter.
   void CleanUp(const std::wstring& setupTempFolder);
 
+  // Opens the support log at path; every later step of the run, message boxes included,
+  // writes its line there. False when it cannot be opened: the run goes on without it.
+  bool OpenSupportLogAt(const std::wstring& path);
+
   // Replaces the connection check (of the run and of its downloads), so tests decide whether
   // the machine is online.
   void SetOnlineCheckForTesting(std::function<bool()> isOnline);
 
+  // The support log, off unless asked for, and the transport every request of the run goes
+  // through, which writes to it; first, so that they outlive everything that writes to them.
+  CSupportLog m_log;
+  CLoggingTransport m_loggedTransport;
   // Members in this order: the window, the description, the download object.
   CSplashDlg m_splash;
   CSetupDescription m_description;
@@ -97,13 +107,18 @@ class CSetupApp : public CWinApp {
   bool DownloadListedFiles(const std::wstring& setupTempFolder, CProgressWindow* progressWindow,
                            std::wstring& downloadSite);
   bool DownloadListedFile(const std::wstring& url, const std::wstring& setupTempFolder, const std::wstring& local,
-                          const std::optional<CFileHashes>& hashes, WindowHandle window);
+                          const std::optional<CFileHashes>& hashes, WindowHandle window, std::wstring& failure);
+  // Why a description did not load, as far as the run can tell.
+  std::wstring DescriptionLoadFailure(const std::wstring& which) const;
   void CopyProgramFolderTo(const std::wstring& setupTempFolder);
   void ShowProgressWindow();
   // Closes the progress window; a splash window first leaves the topmost band when asked.
   void CloseProgressWindow(bool leaveTopmostBand);
   CWnd* ProgressWindowHandle() const;
-  void ShowRunMessage(const std::wstring& text);
+  // Shows the run's message for a step that failed; the support log gets why first.
+  void ShowRunMessage(const std::wstring& text, const std::wstring& reason = {});
+  // Opens the support log when the command line or WEBSETUP_LOG asks for one.
+  void OpenSupportLog();
 
   CDownloadHosts m_hosts;
   CTrustSettings m_trust;

@@ -33,29 +33,42 @@ struct CDownloader::CAttempt {
   // caller asked for no check.
   const std::optional<CSha256Digest>* expected = nullptr;
   std::unique_ptr<CSha256> hash;
+  // Why the attempt failed, for the support log.
+  std::wstring failure;
 };
 
-CDownloader::CDownloader(IClock& clock, IHttpTransport& transport)
+CDownloader::CDownloader(IClock& clock, IHttpTransport& transport, CSupportLog* log)
     : m_clock(clock),
       m_transport(transport),
+      m_log(log),
       m_isOnline(&IsOnline),
       m_writeChunk([](CFile& file, const void* data, std::size_t size) { return file.Write(data, size); }) {}
 
 bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow,
                                const std::optional<CSha256Digest>& expected) {
-  if (!m_isOnline()) return false;
+  if (!m_isOnline()) {
+    Log(L"download " + WithoutCredentials(url) + L": the connection check found no network");
+    return false;
+  }
   int attemptsLeft = kDownloadAttempts;
   while (attemptsLeft > 0) {
+    const std::wstring attemptText = L"download " + WithoutCredentials(url) + L" attempt " +
+                                     std::to_wstring(kDownloadAttempts - attemptsLeft + 1) + L" of " +
+                                     std::to_wstring(kDownloadAttempts);
     CAttempt attempt;
     attempt.destination = destination;
     attempt.window = progressWindow;
     attempt.expected = &expected;
     if (expected) attempt.hash = std::make_unique<CSha256>();
     const Outcome outcome = RunAttempt(url, attempt);
-    if (outcome == Outcome::Succeeded) return true;
+    if (outcome == Outcome::Succeeded) {
+      Log(attemptText + L": " + std::to_wstring(attempt.received) + L" bytes into " + destination);
+      return true;
+    }
     attempt.file.Close();
     DeleteFileInFolder(attempt.folder, attempt.name);
     if (attempt.backupTaken) RenameInFolder(attempt.folder, attempt.name + kBackupSuffix, attempt.name);
+    Log(attemptText + L" failed: " + attempt.failure + (attempt.backupTaken ? L"; the earlier copy is back" : L""));
     m_clock.Sleep(kRetryPauseMs);
     // A write that failed (a full disk) would fail again: no further attempt.
     attemptsLeft = outcome == Outcome::FailedNoRetry ? 0 : attemptsLeft - 1;
@@ -74,10 +87,14 @@ CDownloader::Outcome CDownloader::RunAttempt(const std::wstring& url, CAttempt& 
     const std::wstring backupName = attempt.name + kBackupSuffix;
     if (!FileExists(JoinPath(attempt.folder, backupName))) RenameInFolder(attempt.folder, attempt.name, backupName);
   }
-  if (!attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite)) return Outcome::Failed;
+  if (!attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite)) {
+    attempt.failure = L"the file cannot be created";
+    return Outcome::Failed;
+  }
   std::unique_ptr<IHttpResponse> response = m_transport.Open(url);
   // An error status answers with a page about the error, never with the file asked for.
   if (response == nullptr || response->StatusCode() >= kFirstErrorStatus) {
+    attempt.failure = response == nullptr ? L"no response" : L"status " + std::to_wstring(response->StatusCode());
     response.reset();
     attempt.file.Close();
     return Outcome::Failed;
@@ -95,24 +112,37 @@ CDownloader::Outcome CDownloader::ReadLoop(IHttpResponse& response, CAttempt& at
   attempt.pending.reserve(kWriteBufferBytes);
   for (;;) {
     const std::int64_t n = response.Read(buffer, sizeof(buffer));
-    if (n < 0) return Outcome::Failed;
+    if (n < 0) {
+      attempt.failure = L"reading failed after " + ReceivedText(attempt);
+      return Outcome::Failed;
+    }
     if (n == 0) {
       if (const auto outcome = EndOfData(attempt)) return *outcome;
       continue;
     }
-    if (!TakeChunk(buffer, static_cast<std::size_t>(n), attempt)) return Outcome::FailedNoRetry;
+    if (!TakeChunk(buffer, static_cast<std::size_t>(n), attempt)) {
+      attempt.failure = L"writing the file failed (is the disk full?); no further attempt";
+      return Outcome::FailedNoRetry;
+    }
   }
 }
 
 std::optional<CDownloader::Outcome> CDownloader::EndOfData(CAttempt& attempt) {
-  if (attempt.file.IsOpen() && !Flush(attempt)) return Outcome::FailedNoRetry;
+  if (attempt.file.IsOpen() && !Flush(attempt)) {
+    attempt.failure = L"writing the file failed (is the disk full?); no further attempt";
+    return Outcome::FailedNoRetry;
+  }
   // Closed so that the size read back by path is the size written.
   attempt.file.Close();
   std::uint64_t size = 0;
-  if (attempt.errorPage || !CFile::GetStatus(attempt.destination, size)) return Outcome::Failed;
+  if (attempt.errorPage || !CFile::GetStatus(attempt.destination, size)) {
+    attempt.failure = attempt.errorPage ? L"a not-found page came instead of the file" : L"the file is gone";
+    return Outcome::Failed;
+  }
   if (size == attempt.declaredLength) {
     // Whole, but other bytes than the vendor listed: as failed as a cut transfer.
     const bool genuine = attempt.hash == nullptr || attempt.hash->Final() == **attempt.expected;
+    if (!genuine) attempt.failure = L"its SHA-256 is not the one the description lists";
     return genuine ? Outcome::Succeeded : Outcome::Failed;
   }
   // Short of the declared length: the server may still be sending, so wait for it a while.
@@ -123,7 +153,10 @@ std::optional<CDownloader::Outcome> CDownloader::EndOfData(CAttempt& attempt) {
   }
   // Unsigned difference: correct across the tick counter's wrap-around.
   const std::uint32_t waited = now - *attempt.emptyReadTick;
-  if (waited > kGracePeriodMs) return Outcome::Failed;
+  if (waited > kGracePeriodMs) {
+    attempt.failure = ReceivedText(attempt) + L", then no more data for " + std::to_wstring(waited) + L" ms";
+    return Outcome::Failed;
+  }
   return std::nullopt;
 }
 
@@ -156,6 +189,14 @@ bool CDownloader::Flush(CAttempt& attempt) {
   const bool written = m_writeChunk(attempt.file, attempt.pending.data(), attempt.pending.size());
   attempt.pending.clear();
   return written;
+}
+
+std::wstring CDownloader::ReceivedText(const CAttempt& attempt) {
+  return std::to_wstring(attempt.received) + L" of " + std::to_wstring(attempt.declaredLength) + L" declared bytes";
+}
+
+void CDownloader::Log(const std::wstring& text) {
+  if (m_log != nullptr) m_log->Write(text);
 }
 
 void CDownloader::Report(CAttempt& attempt, std::size_t chunkBytes) {

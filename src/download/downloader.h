@@ -12,6 +12,7 @@
 #include "download/http_transport.h"
 #include "framework/framework.h"
 #include "system/clock.h"
+#include "system/support_log.h"
 
 class CFile;
 
@@ -37,7 +38,9 @@ inline constexpr const wchar_t* kBackupSuffix = L" Before Download";
 
 class CDownloader {
  public:
-  explicit CDownloader(IClock& clock = RealClock(), IHttpTransport& transport = PlatformHttpTransport());
+  // log, when given, gets a line for every attempt and why it failed.
+  explicit CDownloader(IClock& clock = RealClock(), IHttpTransport& transport = PlatformHttpTransport(),
+                       CSupportLog* log = nullptr);
   virtual ~CDownloader() = default;
   CDownloader(const CDownloader&) = delete;
   CDownloader& operator=(const CDownloader&) = delete;
@@ -68,9 +71,12 @@ class CDownloader {
   bool TakeChunk(const char* data, std::size_t size, CAttempt& attempt);
   bool Flush(CAttempt& attempt);
   void Report(CAttempt& attempt, std::size_t chunkBytes);
+  static std::wstring ReceivedText(const CAttempt& attempt);
+  void Log(const std::wstring& text);
 
   IClock& m_clock;
   IHttpTransport& m_transport;
+  CSupportLog* m_log;
   std::function<bool()> m_isOnline;
   ChunkWriter m_writeChunk;
 };

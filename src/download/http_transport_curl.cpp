@@ -47,6 +47,7 @@ class CCurlResponse final : public IHttpResponse {
   int StatusCode() const override { return m_status; }
   std::uint64_t DeclaredLength() const override { return m_declaredLength; }
   std::int64_t Read(void* buffer, std::size_t size) override;
+  std::wstring FinalUrl() const override;
 
  private:
   static std::size_t OnHeader(char* data, std::size_t, std::size_t size, void* self);
@@ -145,6 +146,12 @@ void CCurlResponse::Drive() {
     m_done = true;
     m_result = msg->data.result;
   }
+}
+
+std::wstring CCurlResponse::FinalUrl() const {
+  const char* url = nullptr;
+  curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
+  return url != nullptr ? FromUtf8(url) : std::wstring();
 }
 
 std::size_t CCurlResponse::OnHeader(char* data, std::size_t, std::size_t size, void* self) {

@@ -86,6 +86,7 @@ class CWinInetResponse final : public IHttpResponse {
   }
 
   std::uint64_t DeclaredLength() const override { return m_declaredLength; }
+  std::wstring FinalUrl() const override { return ::FinalUrl(m_api, m_url); }
 
   std::int64_t Read(void* buffer, std::size_t size) override {
     // Bytes past the declared length are not part of the response, though some WinINet

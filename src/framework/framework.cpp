@@ -43,6 +43,11 @@ MessageBoxRecorder& Recorder() {
   static MessageBoxRecorder recorder;
   return recorder;
 }
+
+MessageBoxObserver& Observer() {
+  static MessageBoxObserver observer;
+  return observer;
+}
 }  // namespace
 
 void SetOpenTerminalLine(bool open) { g_terminalLineOpen = open; }
@@ -50,7 +55,10 @@ bool IsTerminalLineOpen() { return g_terminalLineOpen; }
 
 void SetMessageBoxRecorderForTesting(MessageBoxRecorder recorder) { Recorder() = std::move(recorder); }
 
+void SetMessageBoxObserver(MessageBoxObserver observer) { Observer() = std::move(observer); }
+
 void ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
+  if (Observer()) Observer()(text);
   if (Recorder()) {
     Recorder()(text, caption);
     return;

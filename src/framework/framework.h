@@ -38,6 +38,11 @@ void ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wst
 void SetOpenTerminalLine(bool open);
 bool IsTerminalLineOpen();
 
+// Told the text of every message box just before it is shown (the support log); nullptr for
+// nobody.
+using MessageBoxObserver = std::function<void(const std::wstring& text)>;
+void SetMessageBoxObserver(MessageBoxObserver observer);
+
 // Tests see every message box through this hook instead of a real box; pass nullptr to
 // restore real boxes.
 using MessageBoxRecorder = std::function<void(const std::wstring& text, const std::wstring& caption)>;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A started process: a process HANDLE on Windows, a pid on Linux; kNoProcess when none.
 using ProcessHandle = std::intptr_t;
@@ -14,10 +15,17 @@ inline constexpr ProcessHandle kNoProcess = 0;
 ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void* ownerWindow);
 
 enum class WaitResult { Timeout, Ended };
-// Waits up to milliseconds for the process to end.
-WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds);
+// Waits up to milliseconds for the process to end. Once it has, exitCode (when given) receives
+// its exit code (on Linux, 128 + the signal number for a process a signal ended; -1 when none
+// can be had).
+WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds, int* exitCode = nullptr);
 // Releases the handle (on Linux, reaps the process if it has ended).
 void CloseProcess(ProcessHandle process);
+
+// The arguments the program was started with, its own name left out.
+std::vector<std::wstring> GetCommandLineArguments();
+// An environment variable's value; empty when it is not set.
+std::wstring GetEnvironmentValue(const std::wstring& name);
 
 // The running executable's path as the platform first reports it.
 std::wstring GetModulePath();

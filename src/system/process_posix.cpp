@@ -48,12 +48,17 @@ ProcessHandle StartProgram(const std::wstring& program, const std::wstring& work
   return rc == 0 ? static_cast<ProcessHandle>(pid) : kNoProcess;
 }
 
-WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds) {
+WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds, int* exitCode) {
   const auto pid = static_cast<pid_t>(process);
   for (std::uint64_t waited = 0;; waited += kPollNanoseconds / 1000000) {
     int status = 0;
     const pid_t r = ::waitpid(pid, &status, WNOHANG);
-    if (r == pid || (r < 0 && errno != EINTR)) return WaitResult::Ended;
+    if (r == pid || (r < 0 && errno != EINTR)) {
+      if (exitCode != nullptr) {
+        *exitCode = r != pid ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      return WaitResult::Ended;
+    }
     if (waited >= milliseconds) return WaitResult::Timeout;
     timespec pause{0, kPollNanoseconds};
     ::nanosleep(&pause, nullptr);
@@ -61,6 +66,28 @@ WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds) {
 }
 
 void CloseProcess(ProcessHandle) {}
+
+std::vector<std::wstring> GetCommandLineArguments() {
+  std::vector<std::wstring> arguments;
+  const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return arguments;
+  std::string all;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  // NUL-terminated arguments, the program's own name first.
+  for (std::size_t start = all.find('\0'); start != std::string::npos && start + 1 < all.size();) {
+    const std::size_t end = all.find('\0', start + 1);
+    arguments.push_back(FromUtf8(all.substr(start + 1, end - start - 1)));
+    start = end;
+  }
+  return arguments;
+}
+
+std::wstring GetEnvironmentValue(const std::wstring& name) {
+  const char* value = std::getenv(ToUtf8(name).c_str());
+  return value != nullptr ? FromUtf8(value) : std::wstring();
+}
 
 std::wstring GetModulePath() {
   char buffer[PATH_MAX] = {};

@@ -19,9 +19,33 @@ ProcessHandle StartProgram(const std::wstring& program, const std::wstring& work
   return reinterpret_cast<ProcessHandle>(info.hProcess);
 }
 
-WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds) {
+WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds, int* exitCode) {
   const DWORD result = WaitForSingleObject(reinterpret_cast<HANDLE>(process), milliseconds);
-  return result == WAIT_TIMEOUT ? WaitResult::Timeout : WaitResult::Ended;
+  if (result == WAIT_TIMEOUT) return WaitResult::Timeout;
+  DWORD code = 0;
+  if (exitCode != nullptr) {
+    *exitCode = GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &code) ? static_cast<int>(code) : -1;
+  }
+  return WaitResult::Ended;
+}
+
+std::vector<std::wstring> GetCommandLineArguments() {
+  std::vector<std::wstring> arguments;
+  int count = 0;
+  wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (list == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.emplace_back(list[i]);
+  LocalFree(list);
+  return arguments;
+}
+
+std::wstring GetEnvironmentValue(const std::wstring& name) {
+  const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+  if (size == 0) return {};
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(name.c_str(), value.data(), size);
+  value.resize(length < size ? length : 0);
+  return value;
 }
 
 void CloseProcess(ProcessHandle process) {

@@ -2,6 +2,7 @@
 #include "system/text.h"
 
 #include <cstdint>
+#include <cwchar>
 
 #include "system/text_internal.h"
 
@@ -165,4 +166,30 @@ bool DecodeHexDigits(std::wstring_view hex, std::uint8_t* out, std::size_t count
     out[i] = static_cast<std::uint8_t>(high * 16 + low);
   }
   return true;
+}
+
+// Days since 1970-01-01 to a civil date in the proleptic Gregorian calendar, by eras of 400
+// years, so no platform's gmtime (absent or differently named on each) is needed.
+std::wstring FormatUtcTime(std::int64_t utcSeconds) {
+  constexpr std::int64_t kSecondsPerDay = 86400;
+  std::int64_t days = utcSeconds / kSecondsPerDay;
+  std::int64_t secondOfDay = utcSeconds % kSecondsPerDay;
+  if (secondOfDay < 0) {
+    secondOfDay += kSecondsPerDay;
+    --days;
+  }
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  wchar_t text[40];
+  std::swprintf(text, sizeof text / sizeof text[0], L"%02d-%02d-%04d %02d:%02d:%02d", static_cast<int>(day),
+                static_cast<int>(month), static_cast<int>(year), static_cast<int>(secondOfDay / 3600),
+                static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
+  return text;
 }

@@ -35,3 +35,6 @@ std::wstring AsciiUpper(std::wstring_view text);
 bool IsWideSpace(wchar_t c);
 // Lower-cases the whole text as the platform's text rules do (CharLowerW on Windows).
 std::wstring LowerCase(std::wstring_view text);
+
+// UTC seconds since 1970 as "%d-%m-%Y %H:%M:%S" (day-month-year, 24-hour clock).
+std::wstring FormatUtcTime(std::int64_t utcSeconds);

@@ -56,6 +56,42 @@ TEST_F(InitialSetupTest, WhatAnEarlierRunLeftGoesFirst) {
   EXPECT_FALSE(FileExists(TempFile(L"data.bin")));
 }
 
+// Catches a support log that misses why a run failed (a host and a mirror that lost, the
+// attempts of the file that failed, the reason before its message box) or that holds the
+// password of a site.
+TEST_F(InitialSetupTest, TheSupportLogSaysWhyTheRunFailed) {
+  const std::wstring logPath = m_temp / L"setup.log";
+  ASSERT_TRUE(m_app.OpenSupportLogAt(logPath));
+  m_primary.Serve(kInitialPath, FileResponse(std::string(999, 'x')));
+  const std::string sites = "user:s3cret@" + Mirror("/a") + "\n" + Mirror("/b") + "\n";
+  m_secondary.Serve(kInitialPath, FileResponse(DescriptionEif(FilesTags(sites, "/1.bin -> 1.bin\n/gone -> data.bin\n"))));
+  m_primary.Serve("/b/1.bin", FileResponse(std::string(2000, 'b')));
+
+  EXPECT_FALSE(Retrieve());
+  const std::string log = ReadFileBytes(logPath);
+  const std::string primary = Host(m_primary), secondary = Host(m_secondary);
+  const std::vector<std::string> expected = {
+      "host " + primary + ": declares 999 bytes for the description, lost",
+      "host " + secondary + ": declares ",
+      ", chosen",
+      "GET http://" + secondary + kInitialPath + ": status 200",
+      "site " + primary + "/a: declares 0 bytes for /1.bin, lost",
+      "site " + primary + "/b: declares 2000 bytes for /1.bin, chosen",
+      "byte total of the listed files: 2000",
+      "listed file 1.bin: in place",
+      "download http://" + primary + "/b/gone attempt 1 of 4 failed: status 404",
+      "download http://" + primary + "/b/gone attempt 4 of 4 failed: status 404",
+      "failed: data.bin: every attempt at http://" + primary + "/b/gone failed",
+      "message box: Error: Failed to download data.bin"};
+  std::size_t at = 0;
+  for (const std::string& part : expected) {
+    const std::size_t found = log.find(part, at);
+    ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": " << part << "\n" << log;
+    at = found + part.size();
+  }
+  EXPECT_EQ(log.find("s3cret"), std::string::npos) << log;
+}
+
 class RetrievalFailureTest;
 // One way for retrieval to fail, and the one message it must show.
 struct CFailureCase {

@@ -37,6 +37,18 @@ TEST(RunNamesTest, SetupTempFolderLiesInTheProjectsFolder) {
   EXPECT_EQ(SetupTempFolderFor(L"", L"Local"), sep + L"Orvel's Projects" + sep + L"LocalSetup");
 }
 
+// Catches a log option matched in one case only, a file name taken from the wrong argument, an
+// option without a file taken as one, or the variable winning over the command line.
+TEST(RunNamesTest, SupportLogFromTheCommandLineOrTheVariable) {
+  using Args = std::vector<std::wstring>;
+  EXPECT_EQ(SupportLogPath(Args{L"/log", L"a.log"}, L"env.log"), L"a.log");
+  EXPECT_EQ(SupportLogPath(Args{L"/x", L"/LOG", L"C:\\b c.log"}, L""), L"C:\\b c.log");
+  EXPECT_EQ(SupportLogPath(Args{L"--log", L"c.log"}, L""), L"c.log");
+  EXPECT_EQ(SupportLogPath(Args{L"/log"}, L"env.log"), L"env.log");
+  EXPECT_EQ(SupportLogPath(Args{L"log", L"d.log"}, L""), L"");
+  EXPECT_EQ(SupportLogPath(Args{}, L""), L"");
+}
+
 // Catches a program folder without its trailing separator, or lower-cased where names keep case.
 TEST(RunNamesTest, ProgramFolderKeepsTheFolderPartWithItsSeparator) {
   if (kIsWindows) {

@@ -1,0 +1,44 @@
+// The support log (see support_log.h).
+#include "system/support_log.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <string_view>
+
+#include "system/text.h"
+
+bool CSupportLog::Open(const std::wstring& path) {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  m_file.Close();
+  if (!m_file.Open(path, CFile::Mode::Append) && !m_file.Open(path, CFile::Mode::CreateWrite)) return false;
+  m_openedTick = m_clock.TickCount();
+  return true;
+}
+
+bool CSupportLog::IsOpen() const {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  return m_file.IsOpen();
+}
+
+void CSupportLog::Write(const std::wstring& text) {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_file.IsOpen()) return;
+  const std::uint32_t elapsed = m_clock.TickCount() - m_openedTick;
+  wchar_t stamp[32];
+  std::swprintf(stamp, sizeof stamp / sizeof stamp[0], L" +%u.%03us ", static_cast<unsigned>(elapsed / 1000),
+                static_cast<unsigned>(elapsed % 1000));
+  std::wstring line = FormatUtcTime(m_clock.UtcSeconds()) + stamp;
+  for (const wchar_t c : text) line += (c < L' ' || c == 0x7f) ? L' ' : c;
+  line += L'\n';
+  const std::string bytes = ToUtf8(line);
+  m_file.Write(bytes.data(), bytes.size());
+}
+
+std::wstring WithoutCredentials(const std::wstring& url) {
+  const std::size_t scheme = url.find(L"://");
+  const std::size_t hostStart = scheme == std::wstring::npos ? 0 : scheme + 3;
+  const std::size_t hostEnd = std::min(url.find_first_of(L"/?#", hostStart), url.size());
+  const std::size_t at = std::wstring_view(url).substr(hostStart, hostEnd - hostStart).rfind(L'@');
+  if (at == std::wstring_view::npos) return url;
+  return url.substr(0, hostStart) + url.substr(hostStart + at + 1);
+}
