@@ -47,6 +47,13 @@ class RunResult:
     window_problems: list = dataclasses.field(default_factory=list)
 
 
+def log_arguments(prep, env, path):
+    """Asks for the case's support log: Setup's arguments for it, or the variable set in env."""
+    if prep.case.log == "variable":
+        env["WEBSETUP_LOG"] = path
+    return ["/log", path] if prep.case.log == "argument" else []
+
+
 def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
     with open(stderr_path, "wb") as err, open(stdout_path or os.devnull, "wb") as out:
         proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out if stdout_path else err,
@@ -131,10 +138,11 @@ class LinuxPlatform:
         start = datetime.datetime.now(datetime.timezone.utc)
         stdout_path = os.path.join(prep.folder, "stdout.txt")
         window_problems = []
+        cmd = [prep.setup_path] + log_arguments(prep, env, prep.log_path)
         if prep.case.display:
             status, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
         else:
-            status = run_bounded([prep.setup_path], env, prep.program_folder, stderr_path, stdout_path)
+            status = run_bounded(cmd, env, prep.program_folder, stderr_path, stdout_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.basename(prep.setup_path)
         lines = read(stderr_path).decode("utf-8", "replace").splitlines()
@@ -264,7 +272,7 @@ class WinePlatform:
                "WEBSETUP_STUB_EXIT_CODE": str(prep.case.exit_code)}
         stderr_path = os.path.join(prep.folder, "trace.txt")
         start = datetime.datetime.now(datetime.timezone.utc)
-        cmd = [self.wine_run, prep.setup_path]
+        cmd = [self.wine_run, prep.setup_path] + log_arguments(prep, env, self.native(prep.log_path))
         if self.roots:
             cmd = e2e_tls.in_namespace_with_roots(self.roots, cmd)
         status = run_bounded(cmd, env, prep.program_folder, stderr_path)

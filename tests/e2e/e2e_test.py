@@ -77,6 +77,10 @@ class Case:
     # What an attacker who holds a copy of that Setup (so the description key), but not the
     # signing key, does to the run: see Prepared._attack.
     attack: str = None
+    # The support log asked for by "argument" (/log FILE) or "variable" (WEBSETUP_LOG), and what
+    # it must say, in this order ({program} and {m1} filled in).
+    log: str = None
+    log_lines: tuple = ()
 
 
 CASES = [
@@ -99,8 +103,14 @@ CASES = [
                    ("m2", "/SmallMirror/Notes.txt")}),
     Case("Redirect", redirect_first=True),
     Case("OlderCopy", mode="local-no", notes_fail=True, older_notes=True),
-    Case("FileFails", notes_fail=True, message="Error: Failed to download Notes.txt"),
-    Case("ExitCode", exit_code=3),
+    Case("FileFails", notes_fail=True, message="Error: Failed to download Notes.txt", log="argument",
+         log_lines=("Setup started: ", "site {m1}: declares ", ", chosen", "listed file {program}: in place",
+                    "download http://{m1}/FileFails/Notes.txt attempt 4 of 4 failed: status 404",
+                    "failed: Notes.txt: every attempt at http://{m1}/FileFails/Notes.txt failed",
+                    "message box: Error: Failed to download Notes.txt", "setup temp folder removed")),
+    Case("ExitCode", exit_code=3, log="variable",
+         log_lines=("Setup started: ", "final setup started: ", "final setup ended with exit code 3",
+                    "setup temp folder removed")),
     Case("LongRun", sleep_ms=LONG_RUN_SLEEP_MS),
     # A wine run always has a display; these two are the Linux runs with one.
     Case("Splash", display=True),
@@ -214,6 +224,7 @@ class Prepared:
         self.folder = os.path.join(ctx.scratch, "cases", case.name)
         self.program_folder = os.path.join(self.folder, "program")
         self.setup_path = os.path.join(self.program_folder, ctx.platform.setup_file_name(case.name))
+        self.log_path = os.path.join(self.folder, "support.log")
         self.expected_site = next((ctx.hosts[r] for r in case.sites if r not in case.small_first_on), None) \
             if case.listed else ""
         self._serve()
@@ -394,11 +405,29 @@ def check(prep, result, ctx):
                            9: prep.expected_site, 21: c.name, **plat.user_folders(prep)},
                 "same": plat.same_path, "folder": plat.is_folder_text,
                 "start": result.start.replace(microsecond=0), "end": result.end})
+    if c.log:
+        problems += log_problems(prep, ctx)
     if c.requests is not None:
         seen = {(role, uri) for role, uri in ctx.requests_by_role() if f"/{c.name}/" in uri}
         if seen != c.requests:
             problems.append(f"hosts saw {sorted(seen)}, expected {sorted(c.requests)}")
     return problems
+
+
+def log_problems(prep, ctx):
+    """The support log must hold the case's lines in order, each a whole line's part."""
+    c, path = prep.case, prep.log_path
+    if not os.path.exists(path):
+        return [f"no support log at {path}"]
+    text = read(path).decode("utf-8")
+    at = 0
+    for part in c.log_lines:
+        part = part.format(program=ctx.platform.final_setup_name, m1=ctx.hosts["m1"])
+        found = text.find(part, at)
+        if found < 0:
+            return [f"the support log lacks {part!r} after offset {at}:\n{text}"]
+        at = found + len(part)
+    return []
 
 
 # -- the run of all cases ------------------------------------------------------------------------
