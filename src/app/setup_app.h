@@ -129,7 +129,4 @@ class CSetupApp : public CWinApp {
 
 // How long one wait for the final setup lasts before the next begins; there is no limit.
 inline constexpr unsigned kFinalSetupWaitSliceMs = 5000;
-// The initial file must declare at least this many bytes on a host; a site must declare more
-// than this for the first listed file. Anything smaller is an error page or a placeholder.
-inline constexpr std::int64_t kMinimumDeclaredLength = 1000;
-inline constexpr wchar_t kInitialSetupFileName[] = L"SetupInitial.eif";
+

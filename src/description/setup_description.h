@@ -20,6 +20,10 @@ class CExpandingText;
 inline constexpr int kMaxPlaceholderReplacements = 4096;
 inline constexpr std::size_t kMaxPlaceholderGrowth = 1u << 20;
 
+// The initial setup description's file name, on the hosts, beside Setup and in the setup temp
+// folder.
+inline constexpr wchar_t kInitialSetupFileName[] = L"SetupInitial.eif";
+
 class CSetupDescription {
  public:
   // Decrypts with the key and signature built into the program.

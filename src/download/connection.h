@@ -16,5 +16,9 @@ bool IsOnline();
 // of 2 GiB or more is never reported as a negative size.
 std::int64_t ProbeUrlLength(const std::wstring& url, IHttpTransport& transport = PlatformHttpTransport());
 
+// The initial file must declare at least this many bytes on a host; a site must declare more
+// than this for the first listed file. Anything smaller is an error page or a placeholder.
+inline constexpr std::int64_t kMinimumDeclaredLength = 1000;
+
 // Statuses from here on are error answers, never the file asked for.
 inline constexpr int kFirstErrorStatus = 400;

@@ -10,6 +10,7 @@
 """
 import dataclasses
 import datetime
+import json
 import os
 import re
 import signal
@@ -52,6 +53,19 @@ def log_arguments(prep, env, path):
     if prep.case.log == "variable":
         env["WEBSETUP_LOG"] = path
     return ["/log", path] if prep.case.log == "argument" else []
+
+
+def preflight_arguments(prep, hosts):
+    return ["check", "--online", "--json", "--primary", hosts["p"], "--secondary", hosts["s"],
+            "--setup-name", prep.case.name]
+
+
+def parse_preflight(status, stdout_path):
+    """(exit status, the JSON report or None)."""
+    try:
+        return status, json.loads(read(stdout_path).decode("utf-8"))
+    except ValueError:
+        return status, None
 
 
 def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
@@ -118,6 +132,15 @@ class LinuxPlatform:
         home = os.path.join(prep.folder, "home")
         return {12: os.path.join(home, "data", "applications"), 15: os.path.join(home, "Desktop"),
                 18: os.path.join(home, "Documents")}
+
+    def preflight(self, tool, prep, web):
+        """eiftool check --online for the case, through the proxy that reaches the .test hosts."""
+        env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
+        env.update(web.proxy_env())
+        out = os.path.join(prep.folder, "preflight.json")
+        status = run_bounded([tool, *preflight_arguments(prep, self.hosts)], env, prep.folder,
+                             os.path.join(prep.folder, "preflight-stderr.txt"), out)
+        return parse_preflight(status, out)
 
     def run(self, prep, web):
         home = os.path.join(prep.folder, "home")
@@ -264,6 +287,14 @@ class WinePlatform:
     @staticmethod
     def user_folders(prep):
         return {}  # the prefix's own; only their form is checked
+
+    def preflight(self, tool, prep, web):
+        """eiftool.exe check --online for the case, under wine like Setup.exe."""
+        env = {**os.environ, "DISPLAY": self.display, "WEBSETUP_WINEDEBUG": "-all"}
+        out = os.path.join(prep.folder, "preflight.json")
+        status = run_bounded([self.wine_run, tool, *preflight_arguments(prep, self.hosts)], env, prep.folder,
+                             os.path.join(prep.folder, "preflight-stderr.txt"), out)
+        return parse_preflight(status, out)
 
     def run(self, prep, web):
         record = os.path.join(prep.folder, "record")

@@ -81,6 +81,9 @@ class Case:
     # it must say, in this order ({program} and {m1} filled in).
     log: str = None
     log_lines: tuple = ()
+    # eiftool check --online runs against the same hosts first; its prediction (site, byte
+    # total, message) must be what the run then does, as its support log tells.
+    preflight: bool = False
 
 
 CASES = [
@@ -97,13 +100,13 @@ CASES = [
     Case("LocalPath", mode="local-path",
          requests={("p", "/elsewhere/LocalPath/SetupInitial.eif"), ("m1", "/LocalPath/FinalSetup.bin"),
                    ("m1", "/LocalPath/Product.dat"), ("m1", "/LocalPath/Notes.txt")}),
-    Case("SmallMirror", sites=("m1", "m2"), small_first_on=("m1",),
+    Case("SmallMirror", sites=("m1", "m2"), small_first_on=("m1",), log="argument", preflight=True,
          requests={("p", "/downloads/Setups/SmallMirror/SetupInitial.eif"), ("m1", "/SmallMirror/FinalSetup.bin"),
                    ("m2", "/SmallMirror/FinalSetup.bin"), ("m2", "/SmallMirror/Product.dat"),
                    ("m2", "/SmallMirror/Notes.txt")}),
     Case("Redirect", redirect_first=True),
     Case("OlderCopy", mode="local-no", notes_fail=True, older_notes=True),
-    Case("FileFails", notes_fail=True, message="Error: Failed to download Notes.txt", log="argument",
+    Case("FileFails", notes_fail=True, message="Error: Failed to download Notes.txt", log="argument", preflight=True,
          log_lines=("Setup started: ", "site {m1}: declares ", ", chosen", "listed file {program}: in place",
                     "download http://{m1}/FileFails/Notes.txt attempt 4 of 4 failed: status 404",
                     "failed: Notes.txt: every attempt at http://{m1}/FileFails/Notes.txt failed",
@@ -225,6 +228,7 @@ class Prepared:
         self.program_folder = os.path.join(self.folder, "program")
         self.setup_path = os.path.join(self.program_folder, ctx.platform.setup_file_name(case.name))
         self.log_path = os.path.join(self.folder, "support.log")
+        self.preflight, self.preflight_status = None, None
         self.expected_site = next((ctx.hosts[r] for r in case.sites if r not in case.small_first_on), None) \
             if case.listed else ""
         self._serve()
@@ -407,6 +411,8 @@ def check(prep, result, ctx):
                 "start": result.start.replace(microsecond=0), "end": result.end})
     if c.log:
         problems += log_problems(prep, ctx)
+    if c.preflight:
+        problems += preflight_problems(prep, ctx)
     if c.requests is not None:
         seen = {(role, uri) for role, uri in ctx.requests_by_role() if f"/{c.name}/" in uri}
         if seen != c.requests:
@@ -428,6 +434,22 @@ def log_problems(prep, ctx):
             return [f"the support log lacks {part!r} after offset {at}:\n{text}"]
         at = found + len(part)
     return []
+
+
+def preflight_problems(prep, ctx):
+    """What eiftool check --online predicted must be what the run did."""
+    c, p = prep.case, prep.preflight
+    if p is None:
+        return ["eiftool check --online gave no JSON report"]
+    log = read(prep.log_path).decode("utf-8") if os.path.exists(prep.log_path) else ""
+    chosen = re.search(r" site (\S+): declares \d+ bytes for \S+, chosen", log)
+    total = re.search(r" byte total of the listed files: (\d+)", log)
+    did = {"site": chosen.group(1) if chosen else "", "byteTotal": int(total.group(1)) if total else None,
+           "message": c.message.format(program=ctx.platform.final_setup_name) if c.message else "",
+           "succeeds": c.message is None, "status": 0 if c.message is None else 1}
+    said = {key: p.get(key) for key in ("site", "byteTotal", "message", "succeeds")}
+    said["status"] = prep.preflight_status
+    return [f"preflight predicted {said}, the run did {did}"] if said != did else []
 
 
 # -- the run of all cases ------------------------------------------------------------------------
@@ -482,11 +504,12 @@ def main(argv):
     parser.add_argument("--https", action="store_true", help="Setup is an https build: run HTTPS_CASES")
     parser.add_argument("--test-ca", help="linux, https: the CA file the test Setup was built to trust")
     parser.add_argument("--case", action="append", help="run only these cases")
+    parser.add_argument("--preflight-tool", help="eiftool for the platform, for the preflight cases")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
     table = HTTPS_CASES if args.https else CASES
     cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)
-             and (args.signed_setup or not c.signed)]
+             and (args.signed_setup or not c.signed) and (args.preflight_tool or not c.preflight)]
     # Removed after a clean pass, kept for a look after a failure.
     scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
     began = time.monotonic()
@@ -500,6 +523,10 @@ def main(argv):
         platform.start(scratch)
         with webhost.WebHost(os.path.join(scratch, "nginx"), sites) as web:
             ctx.web = web
+            for prep in prepared:
+                if prep.case.preflight:
+                    prep.preflight_status, prep.preflight = platform.preflight(
+                        os.path.abspath(args.preflight_tool), prep, web)
             with concurrent.futures.ThreadPoolExecutor(PARALLEL_RUNS) as pool:
                 results = list(pool.map(lambda p: (p, platform.run(p, web)), prepared))
             for prep, result in results:

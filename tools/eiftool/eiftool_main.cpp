@@ -11,6 +11,7 @@
 #include "description/eif_decrypt.h"
 #include "eif_check.h"
 #include "eif_hashes.h"
+#include "eif_online.h"
 #include "eif_keys.h"
 #include "eif_private_file.h"
 #include "eif_signing.h"
@@ -49,6 +50,16 @@ const char kUsage[] =
     "      FILE.sig must be FILE's valid signature. \"File Hashes\" must give one well-formed\n"
     "      line for each listed file; --files DIR compares them with the files in DIR.\n"
     "      Exit status 0 only when it is ready to publish.\n"
+    "  eiftool check --online --primary HOST --secondary HOST\n"
+    "                (--setup-name NAME | --download-path PATH) [--scheme http|https] [--json]\n"
+    "                [--private-key PRIVATE.hex] [--signature SIG] [--signing-public-key PUBLIC.pem]\n"
+    "      Preflight: asks the download hosts what a run of a Setup built with these hosts,\n"
+    "      scheme and keys would ask them, with the same requests, and reports which host\n"
+    "      serves the description (PATH/SetupInitial.eif; PATH is /downloads/Setups/NAME for a\n"
+    "      Setup named Setup_NAME_), the check of that description, which \"Download Sites\"\n"
+    "      entry wins and why each one before it lost, every listed file's declared length, the\n"
+    "      byte total, redirects and not-found pages, and the run's message if it would fail.\n"
+    "      --json writes one JSON object instead. Exit status 0 only when the run would succeed.\n"
     "  eiftool --help\n";
 
 // A failure with its one-line reason, written to stderr with status 1.
@@ -214,13 +225,46 @@ int Sign(const std::vector<std::wstring>& args) {
   return 0;
 }
 
-int Check(const std::vector<std::wstring>& args, std::string_view builtInSigningKey) {
+// check --online: the hosts, the scheme and the description's folder on the hosts.
+int CheckOnlineCommand(CArgs& parsed, const std::string& key, const std::wstring& signature, const std::string& signingKey,
+                bool json) {
+  if (!parsed.positional.empty()) return Fail("check --online takes no FILE: the description comes from the hosts");
+  COnlineOptions options{parsed.options[L"--primary"], parsed.options[L"--secondary"], L"http://", {}, key,
+                         signature, signingKey, json};
+  if (options.primary.empty() || options.secondary.empty()) {
+    return Fail("check --online needs --primary HOST and --secondary HOST");
+  }
+  const std::wstring scheme = parsed.options.count(L"--scheme") ? parsed.options[L"--scheme"] : L"http";
+  if (scheme != L"http" && scheme != L"https") return Fail("--scheme is http or https");
+  options.scheme = scheme + L"://";
+  const bool named = parsed.options.count(L"--setup-name") != 0;
+  if (named == (parsed.options.count(L"--download-path") != 0)) {
+    return Fail("check --online needs either --setup-name NAME or --download-path PATH");
+  }
+  options.path = named ? L"/downloads/Setups/" + parsed.options[L"--setup-name"] : parsed.options[L"--download-path"];
+  return CheckOnline(options, std::cout);
+}
+
+int Check(std::vector<std::wstring> args, std::string_view builtInSigningKey) {
+  // The two switches take no value.
+  const auto take = [&args](const wchar_t* flag) {
+    const auto found = std::find(args.begin(), args.end(), flag);
+    if (found == args.end()) return false;
+    args.erase(found);
+    return true;
+  };
+  const bool online = take(L"--online"), json = take(L"--json");
+  if (json && !online) return Fail("--json goes with check --online");
+  std::vector<std::wstring> known = {L"--private-key", L"--signature", L"--signing-public-key"};
+  if (online) {
+    known.insert(known.end(), {L"--primary", L"--secondary", L"--scheme", L"--setup-name", L"--download-path"});
+  } else {
+    known.push_back(L"--files");
+  }
   CArgs parsed;
   std::string error;
-  if (!ParseArgs(args, 1, {L"--private-key", L"--signature", L"--signing-public-key", L"--files"}, parsed, error)) {
-    return Fail(error);
-  }
-  if (parsed.positional.size() != 1) return Fail("check needs one FILE");
+  if (!ParseArgs(args, 1, known, parsed, error)) return Fail(error);
+  if (!online && parsed.positional.size() != 1) return Fail("check needs one FILE");
   std::string key(GetBuiltInDescriptionKey());
   std::wstring signature(GetBuiltInEifSignature());
   if (parsed.options.count(L"--private-key") && !ReadPrivateKey(parsed.options[L"--private-key"], key, error)) {
@@ -235,6 +279,7 @@ int Check(const std::vector<std::wstring>& args, std::string_view builtInSigning
     if (!ReadBytes(keyPath, pem)) return Fail("cannot read signing public key " + ToUtf8(keyPath));
     if (!SigningPublicKeyFromPem(pem, options.signingKey, error)) return Fail(ToUtf8(keyPath) + ": " + error);
   }
+  if (online) return CheckOnlineCommand(parsed, key, signature, options.signingKey, json);
   // Setup resolves relative names against its own folder; here they are relative to the
   // current folder, as on any command line.
   std::error_code ec;
