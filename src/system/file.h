@@ -9,7 +9,7 @@
 class CFile {
  public:
   // CreateWrite creates the file or truncates it; Append writes at the end of an existing file
-  // and fails when the file is missing.
+  // (and lets others read it meanwhile) and fails when the file is missing.
   enum class Mode { Read, CreateWrite, Append };
 
   CFile() = default;

@@ -10,7 +10,12 @@
 bool CSupportLog::Open(const std::wstring& path) {
   const std::lock_guard<std::mutex> lock(m_mutex);
   m_file.Close();
-  if (!m_file.Open(path, CFile::Mode::Append) && !m_file.Open(path, CFile::Mode::CreateWrite)) return false;
+  // Made empty first when missing, then always appended to, which leaves it readable meanwhile.
+  if (!m_file.Open(path, CFile::Mode::Append)) {
+    if (!m_file.Open(path, CFile::Mode::CreateWrite)) return false;
+    m_file.Close();
+    if (!m_file.Open(path, CFile::Mode::Append)) return false;
+  }
   m_openedTick = m_clock.TickCount();
   return true;
 }
