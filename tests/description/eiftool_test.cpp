@@ -11,9 +11,13 @@
 #include "description/eif_decrypt.h"
 #include "eif_check.h"
 #include "eif_hashes.h"
+#include "eif_online.h"
 #include "eif_signing.h"
 #include "eif_test_support.h"
+#include "download/progress_recorder.h"
+#include "support/loopback_server.h"
 #include "support/test_support.h"
+#include "system/text.h"
 #include "system/file.h"
 #include "websetup_config.h"
 
@@ -394,3 +398,32 @@ TEST_F(EifToolTest, CheckDemandsTheSignature) {
 }
 
 }  // namespace
+
+// Catches a preflight that decides otherwise than the run: a host under 1000 bytes chosen, a
+// site that answers 404 chosen, a not-found page served as 200 taken for the file, a byte total
+// that leaves a file out, or success reported for a run that would fail.
+TEST(EifToolOnlineTest, PredictsHostSiteTotalAndTheFailingFile) {
+  CDirectLoopback direct;
+  CLoopbackServer primary, secondary;
+  const std::string path = "/downloads/Setups/Demo/SetupInitial.eif";
+  const std::string mirror = "127.0.0.1:" + std::to_string(primary.Port());
+  primary.Serve(path, FileResponse(std::string(999, 'x')));
+  secondary.Serve(path, FileResponse(MakeEif(std::string(12, '/') + std::string(1000, 'x') + "\n[Download Sites]\n" +
+                                             mirror + "/a\n" + mirror + "/b\n[Files to download]\n/1.bin -> 1.bin\n"
+                                             "/page -> page.txt\n[User Info Filename]\nUserInfo.txt\n"
+                                             "[Program to run]\n1.bin\n[End]\nEnd\n")));
+  primary.Serve("/b/1.bin", FileResponse(std::string(2000, 'b')));
+  primary.Serve("/b/page", FileResponse("<title>404 Not Found</title>" + std::string(272, ' ')));
+  const COnlineOptions options{FromUtf8(mirror), L"127.0.0.1:" + std::to_wstring(secondary.Port()), L"http://",
+                               L"/downloads/Setups/Demo", std::string(GetBuiltInDescriptionKey()),
+                               std::wstring(GetBuiltInEifSignature()), "", true};
+  std::ostringstream out;
+  EXPECT_EQ(CheckOnline(options, out), 1);
+  const std::string json = out.str();
+  for (const std::string& part :
+       {"\"host\": \"127.0.0.1:" + std::to_string(secondary.Port()) + "\"", "\"site\": \"" + mirror + "/b\"",
+        std::string("\"status\": 404"), std::string("\"errorPage\": true"), std::string("\"byteTotal\": 2300"),
+        std::string("\"message\": \"Error: Failed to download page.txt\""), std::string("\"succeeds\": false")}) {
+    EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+  }
+}
