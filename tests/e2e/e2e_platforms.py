@@ -79,6 +79,7 @@ def loopback_hosts(args):
 class LinuxPlatform:
     name = "linux"
     final_setup_name = "FinalSetup"
+    narrow_encoding = "utf-8"  # of the User Info File
     WATCH_POLL_S = 0.1
 
     def __init__(self, args):
@@ -176,6 +177,7 @@ class LinuxPlatform:
 class WinePlatform:
     name = "wine"
     final_setup_name = "FinalSetup.exe"
+    narrow_encoding = "cp1252"  # the ANSI code page of wine's default locale
     DISMISS_POLL_S = 0.3
     OK_BUTTON_UP_PX = 20  # the middle of a wine message box's OK button, above its lower edge
 
@@ -288,7 +290,10 @@ class WinePlatform:
     def _box_texts(cls, trace, caption):
         # A message box sets its caption, then its text, then its button's; the texts that
         # follow a caption of the run (or "Ini Parser") up to the button are its message.
-        texts = [t.replace("\\\\", "\\") for t in re.findall(r'set_window_text L"((?:[^"\\]|\\.)*)"', trace)]
+        # The trace doubles a backslash and writes a character beyond ASCII as a backslash and
+        # four hex digits.
+        texts = [re.sub(r"\\(\\|[0-9a-fA-F]{4})", lambda m: "\\" if m[1] == "\\" else chr(int(m[1], 16)), t)
+                 for t in re.findall(r'set_window_text L"((?:[^"\\]|\\.)*)"', trace)]
         found = []
         for i, text in enumerate(texts):
             if text in (caption, "Ini Parser") and i + 1 < len(texts) and texts[i + 1] not in cls.NOT_A_MESSAGE:
