@@ -134,6 +134,8 @@ class LinuxPlatform:
         window_problems = []
         if prep.case.display:
             status, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
+        elif prep.case.unusable_display:
+            status, window_problems = self._run_on_unusable_display(prep, env, stderr_path, stdout_path)
         else:
             status = run_bounded([prep.setup_path], env, prep.program_folder, stderr_path, stdout_path)
         end = datetime.datetime.now(datetime.timezone.utc)
@@ -172,6 +174,27 @@ class LinuxPlatform:
             if x.find_windows(f"^{SPLASH_TITLE}$"):
                 problems.append("the splash window is still on the screen")
         return status, problems
+
+
+    def _run_on_unusable_display(self, prep, env, stderr_path, stdout_path):
+        """Runs Setup with a display set that cannot be opened: a screen our private X server
+        does not have, or a Wayland display nobody serves. Setup must say why in one line, then
+        carry on on the terminal."""
+        kind = prep.case.unusable_display
+        if kind == "x-screen":
+            with xdisplay.XDisplay() as x:
+                name = x.name + ".7"
+                status = run_bounded([prep.setup_path], {**x.env(env), "DISPLAY": name}, prep.program_folder,
+                                     stderr_path, stdout_path)
+            want = f"cannot open display {name}: the X server has no such screen"
+        else:
+            runtime = os.path.join(prep.folder, "runtime")  # an empty XDG_RUNTIME_DIR of its own
+            os.makedirs(runtime, mode=0o700)
+            status = run_bounded([prep.setup_path], {**env, "WAYLAND_DISPLAY": "websetup-none", "XDG_RUNTIME_DIR": runtime},
+                                 prep.program_folder, stderr_path, stdout_path)
+            want = "cannot open Wayland display websetup-none: No such file or directory"
+        said = [line for line in read(stderr_path).decode("utf-8", "replace").splitlines() if "display" in line]
+        return status, ([] if said == [want] else [f"stderr says {said} about the display, expected [{want!r}]"])
 
 
 class WinePlatform:
