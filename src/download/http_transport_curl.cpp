@@ -63,7 +63,9 @@ class CCurlShare {
   static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
     static_cast<CCurlShare*>(self)->m_locks.at(data).lock();
   }
-  static void Unlock(CURL*, curl_lock_data data, void* self) { static_cast<CCurlShare*>(self)->m_locks.at(data).unlock(); }
+  static void Unlock(CURL*, curl_lock_data data, void* self) {
+    static_cast<CCurlShare*>(self)->m_locks.at(data).unlock();
+  }
 
   CURLSH* m_share;
   std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;

@@ -1,13 +1,13 @@
 // The reason a display could not be opened, asked of the display libraries directly: GDK only
 // says that it failed.
-#include "framework/display_diagnosis.h"
-
 #include <wayland-client.h>
 #include <xcb/xcb.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "framework/display_diagnosis.h"
 
 namespace {
 
