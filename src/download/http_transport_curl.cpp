@@ -268,10 +268,17 @@ std::int64_t CCurlResponse::Read(void* buffer, std::size_t size) {
   return ended ? 0 : -1;
 }
 
+// libcurl itself, set up before and torn down after everything else of the transport.
+struct CCurlLibrary {
+  CCurlLibrary() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+  ~CCurlLibrary() { curl_global_cleanup(); }
+  CCurlLibrary(const CCurlLibrary&) = delete;
+  CCurlLibrary& operator=(const CCurlLibrary&) = delete;
+};
+
 class CCurlTransport final : public IHttpTransport {
  public:
-  CCurlTransport() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-  ~CCurlTransport() override { curl_global_cleanup(); }
+  CCurlTransport() = default;
   CCurlTransport(const CCurlTransport&) = delete;
   CCurlTransport& operator=(const CCurlTransport&) = delete;
 
@@ -285,9 +292,9 @@ class CCurlTransport final : public IHttpTransport {
   void TrustCaFile(const std::string& path) { m_caFile = path; }
 
  private:
+  CCurlLibrary m_library;  // first: the share below is made after it and cleaned up before it
   // Test-only: the one CA file trusted in place of the system's store; empty in shipped Setups.
   std::string m_caFile;
-  // After curl_global_init, and cleaned up before curl_global_cleanup.
   CCurlShare m_share;
 };
 
