@@ -481,7 +481,8 @@ def check(prep, result, ctx):
         if seen != c.requests:
             problems.append(f"hosts saw {sorted(seen)}, expected {sorted(c.requests)}")
     if c.reuse:
-        connections = [ctx.web.connections()[i][0] for i in mine]
+        logged = ctx.web.connections()
+        connections = [logged[i][0] for i in mine]
         if len(set(connections)) == len(connections):
             problems.append(f"each of the {len(connections)} requests came on a connection of its own")
     return problems
@@ -542,7 +543,8 @@ def main(argv):
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
     table = HTTPS_CASES if args.https else CASES + name_cases(args.platform)
-    cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not (c.display or c.unusable_display))
+    linux_only = lambda c: c.display or c.unusable_display  # noqa: E731
+    cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not linux_only(c))
              and (args.signed_setup or not c.signed)]
     # Removed after a clean pass, kept for a look after a failure.
     scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
