@@ -24,7 +24,8 @@ class IHttpResponse {
   // boundaries never depend on packet timing. Returns the count, 0 at the end of the data,
   // -1 when reading fails.
   virtual std::int64_t Read(void* buffer, std::size_t size) = 0;
-  // The URL the final response came from, after any redirects; empty where unknown.
+  // The URL the final response came from after redirects; empty where unknown (libcurl: where
+  // no redirect was followed).
   virtual std::wstring FinalUrl() const { return {}; }
 };
 

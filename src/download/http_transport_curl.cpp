@@ -1,13 +1,17 @@
 // The HTTP transport on libcurl: a pull-style reader over the multi interface whose receive
 // buffer stays small (the transfer is paused while it is full), so no body is held whole.
+// Connections are kept between requests, as WinINet keeps them for the whole process.
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "download/http_transport.h"
+#include "download/request_url.h"
 #include "system/text.h"
 
 namespace {
@@ -36,9 +40,40 @@ bool StartsWithNoCase(const char* text, std::size_t size, const char* prefix) {
   return true;
 }
 
+// What every request of the process shares: open connections (so a probe and the transfer
+// after it, and one listed file after another, go over one connection to the same server), host
+// names looked up and TLS sessions. Requests may come from more than one thread.
+class CCurlShare {
+ public:
+  CCurlShare() : m_share(curl_share_init()) {
+    if (m_share == nullptr) return;
+    curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &CCurlShare::Lock);
+    curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &CCurlShare::Unlock);
+    curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+  }
+  ~CCurlShare() { curl_share_cleanup(m_share); }
+  CCurlShare(const CCurlShare&) = delete;
+  CCurlShare& operator=(const CCurlShare&) = delete;
+  CURLSH* Handle() const { return m_share; }
+
+ private:
+  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+    static_cast<CCurlShare*>(self)->m_locks.at(data).lock();
+  }
+  static void Unlock(CURL*, curl_lock_data data, void* self) {
+    static_cast<CCurlShare*>(self)->m_locks.at(data).unlock();
+  }
+
+  CURLSH* m_share;
+  std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
+};
+
 class CCurlResponse final : public IHttpResponse {
  public:
-  CCurlResponse() : m_buffer(kReceiveBufferBytes) {}
+  explicit CCurlResponse(CURLSH* share) : m_share(share), m_buffer(kReceiveBufferBytes) {}
   ~CCurlResponse() override;
   CCurlResponse(const CCurlResponse&) = delete;
   CCurlResponse& operator=(const CCurlResponse&) = delete;
@@ -60,6 +95,7 @@ class CCurlResponse final : public IHttpResponse {
   void Drive();
   std::size_t Buffered() const { return m_end - m_begin; }
 
+  CURLSH* m_share;
   CURLM* m_multi = nullptr;
   CURL* m_easy = nullptr;
   curl_slist* m_headers = nullptr;
@@ -76,7 +112,14 @@ class CCurlResponse final : public IHttpResponse {
 };
 
 CCurlResponse::~CCurlResponse() {
-  if (m_multi != nullptr && m_easy != nullptr) curl_multi_remove_handle(m_multi, m_easy);
+  if (m_multi != nullptr && m_easy != nullptr) {
+    // Closed before its end (a probe): what is left of a small body has often arrived already.
+    // Taken in without waiting, it ends the transfer, and the connection serves the next
+    // request instead of being dropped; WinINet does the same when a request is closed.
+    int running = 0;
+    if (!m_done && !m_paused) curl_multi_perform(m_multi, &running);
+    curl_multi_remove_handle(m_multi, m_easy);
+  }
   if (m_easy != nullptr) curl_easy_cleanup(m_easy);
   if (m_multi != nullptr) curl_multi_cleanup(m_multi);
   curl_slist_free_all(m_headers);
@@ -98,6 +141,7 @@ void CCurlResponse::ConfigureTls(const std::string& url, const std::string& caFi
 
 void CCurlResponse::Configure(const std::string& url) {
   curl_easy_setopt(m_easy, CURLOPT_URL, url.c_str());
+  if (m_share != nullptr) curl_easy_setopt(m_easy, CURLOPT_SHARE, m_share);
   curl_easy_setopt(m_easy, CURLOPT_USERAGENT, ToUtf8(kUserAgent).c_str());
   // Every attempt must reach the server, never a cache on the way.
   m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
@@ -148,7 +192,12 @@ void CCurlResponse::Drive() {
   }
 }
 
+// Only after a redirect: the effective URL of a direct request is the escaped form of the one
+// asked for, which would read as a redirect in the support log.
 std::wstring CCurlResponse::FinalUrl() const {
+  long redirects = 0;
+  curl_easy_getinfo(m_easy, CURLINFO_REDIRECT_COUNT, &redirects);
+  if (redirects == 0) return {};
   const char* url = nullptr;
   curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url);
   return url != nullptr ? FromUtf8(url) : std::wstring();
@@ -231,24 +280,34 @@ std::int64_t CCurlResponse::Read(void* buffer, std::size_t size) {
   return ended ? 0 : -1;
 }
 
+// libcurl itself, set up before and torn down after everything else of the transport.
+struct CCurlLibrary {
+  CCurlLibrary() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+  ~CCurlLibrary() { curl_global_cleanup(); }
+  CCurlLibrary(const CCurlLibrary&) = delete;
+  CCurlLibrary& operator=(const CCurlLibrary&) = delete;
+};
+
 class CCurlTransport final : public IHttpTransport {
  public:
-  CCurlTransport() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-  ~CCurlTransport() override { curl_global_cleanup(); }
+  CCurlTransport() = default;
   CCurlTransport(const CCurlTransport&) = delete;
   CCurlTransport& operator=(const CCurlTransport&) = delete;
 
   std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
-    auto response = std::make_unique<CCurlResponse>();
-    if (!response->Start(ToUtf8(url), m_caFile)) return nullptr;
+    auto response = std::make_unique<CCurlResponse>(m_share.Handle());
+    // Escaped as the Windows client escapes it: libcurl refuses a URL with a space.
+    if (!response->Start(RequestUrl(url), m_caFile)) return nullptr;
     return response;
   }
 
   void TrustCaFile(const std::string& path) { m_caFile = path; }
 
  private:
+  CCurlLibrary m_library;  // first: the share below is made after it and cleaned up before it
   // Test-only: the one CA file trusted in place of the system's store; empty in shipped Setups.
   std::string m_caFile;
+  CCurlShare m_share;
 };
 
 CCurlTransport& CurlTransport() {

@@ -6,12 +6,14 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "framework/cairo_pixels.h"
 #include "framework/dialog_platform.h"
+#include "framework/display_diagnosis.h"
 #include "framework/framework_platform.h"
 #include "system/text.h"
 
@@ -128,7 +130,13 @@ bool GdkStarted() {
     if (!userSetting) g_setenv("GDK_GL", "disable", TRUE);
     const bool opened = gdk_init_check(nullptr, nullptr) != FALSE;
     if (!userSetting) g_unsetenv("GDK_GL");
-    if (opened) gdk_event_handler_set(OnEvent, nullptr, nullptr);
+    if (opened) {
+      gdk_event_handler_set(OnEvent, nullptr, nullptr);
+    } else if (const std::string why = DescribeUnusableDisplays(); !why.empty()) {
+      // A display was asked for and none came: the user learns why before the terminal takes over.
+      std::fputs((why + "\n").c_str(), stderr);
+      std::fflush(stderr);
+    }
     return opened;
   }();
   return started;

@@ -100,6 +100,7 @@ def loopback_hosts(args):
 class LinuxPlatform:
     name = "linux"
     final_setup_name = "FinalSetup"
+    narrow_encoding = "utf-8"  # of the User Info File
     WATCH_POLL_S = 0.1
 
     def __init__(self, args):
@@ -164,6 +165,8 @@ class LinuxPlatform:
         cmd = [prep.setup_path] + log_arguments(prep, env, prep.log_path)
         if prep.case.display:
             status, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
+        elif prep.case.unusable_display:
+            status, window_problems = self._run_on_unusable_display(prep, env, stderr_path, stdout_path)
         else:
             status = run_bounded(cmd, env, prep.program_folder, stderr_path, stdout_path)
         end = datetime.datetime.now(datetime.timezone.utc)
@@ -204,9 +207,31 @@ class LinuxPlatform:
         return status, problems
 
 
+    def _run_on_unusable_display(self, prep, env, stderr_path, stdout_path):
+        """Runs Setup with a display set that cannot be opened: a screen our private X server
+        does not have, or a Wayland display nobody serves. Setup must say why in one line, then
+        carry on on the terminal."""
+        kind = prep.case.unusable_display
+        if kind == "x-screen":
+            with xdisplay.XDisplay() as x:
+                name = x.name + ".7"
+                status = run_bounded([prep.setup_path], {**x.env(env), "DISPLAY": name}, prep.program_folder,
+                                     stderr_path, stdout_path)
+            want = f"cannot open display {name}: the X server has no such screen"
+        else:
+            runtime = os.path.join(prep.folder, "runtime")  # an empty XDG_RUNTIME_DIR of its own
+            os.makedirs(runtime, mode=0o700)
+            status = run_bounded([prep.setup_path], {**env, "WAYLAND_DISPLAY": "websetup-none", "XDG_RUNTIME_DIR": runtime},
+                                 prep.program_folder, stderr_path, stdout_path)
+            want = "cannot open Wayland display websetup-none: No such file or directory"
+        said = [line for line in read(stderr_path).decode("utf-8", "replace").splitlines() if "display" in line]
+        return status, ([] if said == [want] else [f"stderr says {said} about the display, expected [{want!r}]"])
+
+
 class WinePlatform:
     name = "wine"
     final_setup_name = "FinalSetup.exe"
+    narrow_encoding = "cp1252"  # the ANSI code page of wine's default locale
     DISMISS_POLL_S = 0.3
     OK_BUTTON_UP_PX = 20  # the middle of a wine message box's OK button, above its lower edge
 
@@ -327,7 +352,10 @@ class WinePlatform:
     def _box_texts(cls, trace, caption):
         # A message box sets its caption, then its text, then its button's; the texts that
         # follow a caption of the run (or "Ini Parser") up to the button are its message.
-        texts = [t.replace("\\\\", "\\") for t in re.findall(r'set_window_text L"((?:[^"\\]|\\.)*)"', trace)]
+        # The trace doubles a backslash and writes a character beyond ASCII as a backslash and
+        # four hex digits.
+        texts = [re.sub(r"\\(\\|[0-9a-fA-F]{4})", lambda m: "\\" if m[1] == "\\" else chr(int(m[1], 16)), t)
+                 for t in re.findall(r'set_window_text L"((?:[^"\\]|\\.)*)"', trace)]
         found = []
         for i, text in enumerate(texts):
             if text in (caption, "Ini Parser") and i + 1 < len(texts) and texts[i + 1] not in cls.NOT_A_MESSAGE:

@@ -35,6 +35,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import e2e_tls  # noqa: E402
@@ -70,6 +71,9 @@ class Case:
     sleep_ms: int = STUB_SLEEP_MS
     message: str = None  # the one message box the run shows, if any
     display: bool = False  # Linux: the run has an X display of its own (splash window, GTK boxes)
+    # Linux: a display is set that cannot be opened ("x-screen", "wayland"); the run says why on
+    # stderr and goes on on the terminal.
+    unusable_display: str = None
     requests: set = None  # (host role, URI) pairs the hosts must see, exactly; None: unchecked
     # The run uses the Setup built with the test signing key; its genuine description is signed
     # and lists "File Hashes".
@@ -84,10 +88,20 @@ class Case:
     # eiftool check --online runs against the same hosts first; its prediction (site, byte
     # total, message) must be what the run then does, as its support log tells.
     preflight: bool = False
+    # The name as it reaches the server, as nginx logs it (see NAME_ROWS); None: the name itself.
+    wire: str = None
+    query: bool = False  # the listed Notes.txt is asked for with the name as its query
+    download_path: str = "/elsewhere/LocalPath"  # local-path mode: the "Download Path" beside Setup
+    # Some connection carries two or more of the run's requests: a probe and the transfer after
+    # it, or one listed file after another, go over one connection.
+    reuse: bool = False
+
+    def on_wire(self):
+        return self.wire if self.wire is not None else self.name
 
 
 CASES = [
-    Case("Primary", requests={("p", "/downloads/Setups/Primary/SetupInitial.eif"),
+    Case("Primary", reuse=True, requests={("p", "/downloads/Setups/Primary/SetupInitial.eif"),
                               ("m1", "/Primary/FinalSetup.bin"), ("m1", "/Primary/Product.dat"),
                               ("m1", "/Primary/Notes.txt")}),
     Case("Secondary", initial_on=("s",),
@@ -100,6 +114,12 @@ CASES = [
     Case("LocalPath", mode="local-path",
          requests={("p", "/elsewhere/LocalPath/SetupInitial.eif"), ("m1", "/LocalPath/FinalSetup.bin"),
                    ("m1", "/LocalPath/Product.dat"), ("m1", "/LocalPath/Notes.txt")}),
+    # A "Download Path" with marks a URL carries as they are, and a space ('[' and '$' cannot be in
+    # a description's value).
+    Case("PathMarks", mode="local-path", download_path="/PathMarks/else where R&D+;=,{2}!'()~@^`",
+         requests={("p", "/PathMarks/else%20where%20R&D+;=,{2}!'()~@^`/SetupInitial.eif"),
+                   ("m1", "/PathMarks/FinalSetup.bin"),
+                   ("m1", "/PathMarks/Product.dat"), ("m1", "/PathMarks/Notes.txt")}),
     Case("SmallMirror", sites=("m1", "m2"), small_first_on=("m1",), log="argument", preflight=True,
          requests={("p", "/downloads/Setups/SmallMirror/SetupInitial.eif"), ("m1", "/SmallMirror/FinalSetup.bin"),
                    ("m2", "/SmallMirror/FinalSetup.bin"), ("m2", "/SmallMirror/Product.dat"),
@@ -115,9 +135,11 @@ CASES = [
          log_lines=("Setup started: ", "final setup started: ", "final setup ended with exit code 3",
                     "setup temp folder removed")),
     Case("LongRun", sleep_ms=LONG_RUN_SLEEP_MS),
-    # A wine run always has a display; these two are the Linux runs with one.
+    # A wine run always has a display; these are the Linux runs with one (or one set that cannot be used).
     Case("Splash", display=True),
     Case("SplashNoHost", initial_on=(), display=True, message="Error: Download site not found."),
+    Case("NoScreen", initial_on=(), unusable_display="x-screen", message="Error: Download site not found."),
+    Case("NoWayland", initial_on=(), unusable_display="wayland", message="Error: Download site not found."),
     # The signed Setup: the genuine run, then attacks that must each end with their step's message.
     Case("Signed", signed=True, requests={("p", "/downloads/Setups/Signed/SetupInitial.eif"),
                                           ("p", "/downloads/Setups/Signed/SetupInitial.eif.sig"),
@@ -131,6 +153,45 @@ CASES = [
     Case("ForgedLocal", signed=True, mode="local-no", listed=False, attack="forge",
          message="Error opening the local initial setup eif."),
 ]
+
+# Setup names a user may give Setup (a Windows file name may hold all of them): the name, then
+# how it reaches the server from Linux and from Windows as nginx logs it (bytes beyond ASCII as
+# \xHH), then the message of a run that cannot fetch its description under that name (None:
+# the run completes). Each name is also in the listed files' remote parts and in a query.
+NOT_FOUND = "Error: Download site not found."
+NAME_ROWS = [
+    ("My App", "My%20App", "My%20App", None),
+    ("R&D+;=,{1}!'()~@^`", "R&D+;=,{1}!'()~@^`", "R&D+;=,{1}!'()~@^`", None),
+    # '[' and '$' have a meaning in a description, so no host serves this name: its probes only.
+    ("App[2]$", "App[2]$", "App[2]$", "unserved"),
+    # Sent as it is: "100%/" is no escape, and the server refuses the request.
+    ("100%", "100%", "100%", NOT_FOUND),
+    # Windows (wine's WinINet) sends the ANSI code page's bytes unescaped; Linux the UTF-8 ones,
+    # escaped. A server stores the name in one of the two forms, so it serves one platform.
+    ("Caf\u00e9 Cr\u00e8me", "Caf%C3%A9%20Cr%C3%A8me", "Caf\\xE9%20Cr\\xE8me", None),
+    # Letters outside the ANSI code page reach the server from wine's WinINet as '?'.
+    ("\u65e5\u672c\u8a9e", "%E6%97%A5%E6%9C%AC%E8%AA%9E", "???", {"wine": NOT_FOUND}),
+    # WinINet sends '#' unescaped, so the server takes the name as ending before it.
+    ("C#", "C%23", "C#", {"wine": NOT_FOUND}),
+]
+
+
+def name_cases(platform):
+    cases = []
+    for name, linux, wine, message in NAME_ROWS:
+        wire = linux if platform == "linux" else wine
+        if isinstance(message, dict):
+            message = message.get(platform)
+        served = message != "unserved"
+        message = NOT_FOUND if not served else message
+        initial = f"/downloads/Setups/{wire}/SetupInitial.eif"
+        requests = {("p", initial), ("s", initial)} if message else \
+            {("p", initial), ("m1", f"/{wire}/FinalSetup.bin"), ("m1", f"/{wire}/Product.dat"),
+             ("m1", f"/{wire}/Notes.txt?{wire}")}
+        cases.append(Case(name, initial_on=("p",) if served else (), wire=wire, query=True, message=message,
+                          requests=requests))
+    return cases
+
 
 # An https build's runs: sites with a certificate from the test CA, from another CA (u), for
 # another name (n), and a mirror whose file goes down to plain http.
@@ -156,12 +217,16 @@ def description(case, hosts, program, local_tags=(), hashes=None):
     lines += list(local_tags)
     lines += ["[Download Sites]", *(hosts[role] for role in case.sites), "[Files to download]"]
     if case.listed:
+        query = f"?{case.name}" if case.query else ""
         lines += [f"/{case.name}/FinalSetup.bin -> {program}", f"/{case.name}/Product.dat -> Product.dat",
-                  f"/{case.name}/Notes.txt -> Notes.txt"]
+                  f"/{case.name}/Notes.txt{query} -> Notes.txt"]
     if hashes:
         lines += ["[File Hashes]", *(f"{hashlib.sha256(data).hexdigest()}  {name}" for name, data in hashes.items())]
     lines += ["[User Info Filename]", USER_INFO_NAME, "[Program to run]", program, "[End]End", ""]
-    return "\r\n".join(lines).encode()
+    text = "\r\n".join(lines)
+    # Beyond ASCII, UTF-16 with its byte order mark reads the same on both platforms; 8-bit text
+    # would be read in Windows' ANSI code page there and as UTF-8 on Linux.
+    return text.encode() if text.isascii() else b"\xff\xfe" + text.encode("utf-16-le")
 
 
 class Packer:
@@ -206,6 +271,13 @@ class Packer:
 
 
 # -- what one case serves and places ------------------------------------------------------------
+def case_folder(name):
+    """A folder name of plain letters for the case's own files (its record path reaches the final
+    setup through the environment), unique among the cases."""
+    plain = re.sub(r"[^A-Za-z0-9]", "_", name)
+    return plain if plain == name else f"{plain}-{hashlib.sha256(name.encode()).hexdigest()[:8]}"
+
+
 def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
@@ -224,7 +296,7 @@ class Prepared:
         self.older_notes = f"Notes of {case.name}, as left beside Setup.\n".encode()
         # Still a program that runs (and would record its start), but not the vendor's bytes.
         self.attacker_program = ctx.stub_bytes + b"\0appended by an attacker"
-        self.folder = os.path.join(ctx.scratch, "cases", case.name)
+        self.folder = os.path.join(ctx.scratch, "cases", case_folder(case.name))
         self.program_folder = os.path.join(self.folder, "program")
         self.setup_path = os.path.join(self.program_folder, ctx.platform.setup_file_name(case.name))
         self.log_path = os.path.join(self.folder, "support.log")
@@ -251,7 +323,7 @@ class Prepared:
             for local, data in self.files.items():
                 if role in c.small_first_on and local == self.program:
                     data = data[:BOUNDARY_BYTES]
-                write(os.path.join(ctx.www[role], c.name, self.REMOTE[local]), data)
+                write(os.path.join(ctx.www[role], self.served_name(), self.REMOTE[local]), data)
         if c.redirect_first:
             target = f"{ctx.scheme}://{ctx.hosts['m2']}/{c.name}/FinalSetup.bin"
             ctx.sites["m1"].redirects[f"/{c.name}/FinalSetup.bin"] = target
@@ -267,7 +339,15 @@ class Prepared:
               "Notes.txt": "Notes.txt"}
 
     def _initial_path(self):
-        return "/elsewhere/LocalPath" if self.case.mode == "local-path" else f"/downloads/Setups/{self.case.name}"
+        if self.case.mode == "local-path":
+            return self.case.download_path
+        return "/downloads/Setups/" + self.served_name()
+
+    def served_name(self):
+        """The folder the server finds under the name as it arrives (nginx undoes %XX escapes and
+        keeps other bytes as they came), as a path of this machine."""
+        wire = re.sub(r"\\x([0-9A-F]{2})", lambda m: "%" + m[1], self.case.on_wire())
+        return os.fsdecode(urllib.parse.unquote_to_bytes(wire.split("?")[0].split("#")[0]))
 
     def _attack(self):
         """What the attacker puts on the hosts and mirrors. Each would make today's unsigned
@@ -289,7 +369,7 @@ class Prepared:
             mirrored["Product.dat"] = self.files["Product.dat"][:PRODUCT_BYTES // 2]
         for role in ("m1", "m2"):
             for local, data in mirrored.items():
-                write(os.path.join(ctx.www[role], c.name, self.REMOTE[local]), data)
+                write(os.path.join(ctx.www[role], self.served_name(), self.REMOTE[local]), data)
 
     def _place(self):
         c, ctx = self.case, self.ctx
@@ -307,7 +387,7 @@ class Prepared:
         elif c.mode == "local-path":
             # "no" in lower case is not "No": the run still downloads, from "Download Path".
             text = description(c, ctx.hosts, self.program,
-                               ["[Download Initial Setup]", "no", "[Download Path]", "/elsewhere/LocalPath"])
+                               ["[Download Initial Setup]", "no", "[Download Path]", c.download_path])
         else:
             text = None
         if text is not None:
@@ -404,7 +484,7 @@ def check(prep, result, ctx):
         if info is None:
             problems.append("no User Info File")
         else:
-            problems += user_info_problems(info.decode("utf-8", "replace"), {
+            problems += user_info_problems(info.decode(plat.narrow_encoding, "replace"), {
                 "values": {3: plat.native(prep.setup_path), 6: result.native_temp_folder,
                            9: prep.expected_site, 21: c.name, **plat.user_folders(prep)},
                 "same": plat.same_path, "folder": plat.is_folder_text,
@@ -413,10 +493,17 @@ def check(prep, result, ctx):
         problems += log_problems(prep, ctx)
     if c.preflight:
         problems += preflight_problems(prep, ctx)
+    requests = ctx.requests_by_role()
+    mine = [i for i, (_, uri) in enumerate(requests) if f"/{c.on_wire()}/" in uri]
     if c.requests is not None:
-        seen = {(role, uri) for role, uri in ctx.requests_by_role() if f"/{c.name}/" in uri}
+        seen = {requests[i] for i in mine}
         if seen != c.requests:
             problems.append(f"hosts saw {sorted(seen)}, expected {sorted(c.requests)}")
+    if c.reuse:
+        logged = ctx.web.connections()
+        connections = [logged[i][0] for i in mine]
+        if len(set(connections)) == len(connections):
+            problems.append(f"each of the {len(connections)} requests came on a connection of its own")
     return problems
 
 
@@ -510,6 +597,10 @@ def main(argv):
     table = HTTPS_CASES if args.https else CASES
     cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)
              and (args.signed_setup or not c.signed) and (args.preflight_tool or not c.preflight)]
+    table = HTTPS_CASES if args.https else CASES + name_cases(args.platform)
+    linux_only = lambda c: c.display or c.unusable_display  # noqa: E731
+    cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not linux_only(c))
+             and (args.signed_setup or not c.signed)]
     # Removed after a clean pass, kept for a look after a failure.
     scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
     began = time.monotonic()

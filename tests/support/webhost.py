@@ -14,6 +14,7 @@ keyed by the text a client writes in its URLs:
     with WebHost(scratch, {"downloads1.websetup.test": Site(folder, statuses={"/gone": 404})}) as web:
         subprocess.run(cmd, env={**os.environ, **web.proxy_env()})
         web.requests()   # [(host, uri, status), ...] from the access log
+        web.connections()  # [(connection number, its request count so far), ...], in the same order
 
 nginx runs in the foreground as one process (no master, so no worker user to switch to and
 the scratch folder may stay private), with its config, logs, pid and temp files under the
@@ -26,6 +27,7 @@ The command gets http_proxy (when a host is name-based) and WEBHOST_PORT.
 import argparse
 import dataclasses
 import os
+import re
 import shutil
 import signal
 import socket
@@ -38,7 +40,9 @@ START_TIMEOUT_S = 15
 STOP_TIMEOUT_S = 10
 # A port picked free can be taken by someone else before nginx binds it; try a few.
 START_ATTEMPTS = 3
-LOG_FORMAT = "$host $server_port $request_uri $status"
+# The request line comes last and whole: it is what the client sent (nginx writes bytes beyond
+# ASCII, the double quote and the backslash as \xHH), also for a request nginx refuses.
+LOG_FORMAT = "$connection $connection_requests $host $server_port $status $request"
 
 
 @dataclasses.dataclass
@@ -203,19 +207,30 @@ http {{
             env["http_proxy"] = f"http://127.0.0.1:{self.port}"
         return env
 
-    def requests(self):
-        """(host as keyed in sites, URI, status) of every request so far, in order."""
+    def _log(self):
         try:
             with open(os.path.join(self.scratch, "access.log")) as f:
                 lines = f.read().splitlines()
         except FileNotFoundError:
             return []
+        return [line.split(" ", 5) for line in filter(None, lines)]
+
+    def requests(self):
+        """(host as keyed in sites, URI, status) of every request so far, in order. The URI is
+        the request line's, as sent: a proxy's absolute URI without its scheme and host."""
         found = []
-        for line in filter(None, lines):
-            host, port, rest = line.split(" ", 2)
-            uri, _, status = rest.rpartition(" ")
-            found.append((host if int(port) == self.port else f"{host}:{port}", uri, status))
+        for _, _, host, port, status, line in self._log():
+            target = line[line.find(" ") + 1:line.rfind(" ")]
+            absolute = re.match(r"^https?://([^/?#]*)(.*)$", target)
+            if absolute:
+                host, target = absolute[1], absolute[2] or "/"
+            found.append((host if int(port) == self.port else f"{host}:{port}", target, status))
         return found
+
+    def connections(self):
+        """(nginx's connection number, requests on it so far) of every request, in the order of
+        requests()."""
+        return [(int(number), int(count)) for number, count, *_ in self._log()]
 
     def _error_log(self):
         try:

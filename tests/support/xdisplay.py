@@ -72,8 +72,12 @@ class XDisplay:
                 raise XDisplayError(f"{tool} is not installed (scripts/deps.sh installs it)")
         self.width, self.height = width, height
         read_end, write_end = os.pipe()
+        # -noreset: by default an X server resets when its last client leaves, and for that
+        # moment refuses or drops new connections; a program opening the display then (just as
+        # one xdotool call of a test has ended) found no display and fell back to the terminal.
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0", f"{width}x{height}x24"],
+            ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp", "-screen", "0",
+             f"{width}x{height}x24"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(write_end)
         # Xvfb writes the number and the newline apart and dies if the pipe is gone in between,

@@ -95,8 +95,20 @@ bool ParseArgs(const std::vector<std::wstring>& args, std::size_t first, const s
   return true;
 }
 
+// Through UTF-8: std::filesystem converts wide text by the C locale, which has no letters beyond
+// ASCII, and a folder such as "Café" threw instead of opening.
+std::filesystem::path NativePath(const std::wstring& path) {
+  const std::string utf8 = ToUtf8(path);
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::wstring FromNativePath(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return FromUtf8(std::string(utf8.begin(), utf8.end()));
+}
+
 bool ReadBytes(const std::wstring& path, std::string& bytes) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::ifstream in(NativePath(path), std::ios::binary);
   if (!in) return false;
   std::ostringstream content;
   content << in.rdbuf();
@@ -105,7 +117,7 @@ bool ReadBytes(const std::wstring& path, std::string& bytes) {
 }
 
 bool WriteBytes(const std::wstring& path, const void* data, std::size_t size) {
-  std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+  std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
   out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
   out.close();
   return !out.fail();
@@ -283,8 +295,8 @@ int Check(std::vector<std::wstring> args, std::string_view builtInSigningKey) {
   // Setup resolves relative names against its own folder; here they are relative to the
   // current folder, as on any command line.
   std::error_code ec;
-  const auto absolute = std::filesystem::absolute(std::filesystem::path(parsed.positional[0]), ec);
-  return CheckDescription(ec ? parsed.positional[0] : absolute.wstring(), key, signature, std::cout, options);
+  const auto absolute = std::filesystem::absolute(NativePath(parsed.positional[0]), ec);
+  return CheckDescription(ec ? parsed.positional[0] : FromNativePath(absolute), key, signature, std::cout, options);
 }
 
 }  // namespace
