@@ -137,7 +137,8 @@ class CWinInetTransport final : public IHttpTransport {
     HINTERNET internet = api->open(kUserAgent, kAccessType, nullptr, nullptr, 0);
     if (internet == nullptr) return nullptr;
     // Inherited by the request: a server that stops sending fails the read after the same
-    // limit as on every platform, whatever this WinINet's own default.
+    // limit as on every platform, whatever this WinINet's own default. (wine 8's WinINet
+    // ignores the option and waits without limit.)
     DWORD stallLimit = kStallLimitMs;
     api->setOption(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
     // Certificates are WinINet's own checks against the system's store: no flag here ever
