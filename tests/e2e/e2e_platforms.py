@@ -144,7 +144,7 @@ class LinuxPlatform:
         window_problems = []
         cpu = 0.0
         if prep.case.display:
-            status, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
+            status, cpu, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
         else:
             status, cpu = run_bounded([prep.setup_path], env, prep.program_folder, stderr_path, stdout_path)
         end = datetime.datetime.now(datetime.timezone.utc)
@@ -177,7 +177,7 @@ class LinuxPlatform:
                         x.press_return(wid)
             watcher = threading.Thread(target=watch, daemon=True)
             watcher.start()
-            status, _ = run_bounded([prep.setup_path], x.env(env), prep.program_folder, stderr_path, stdout_path)
+            status, cpu = run_bounded([prep.setup_path], x.env(env), prep.program_folder, stderr_path, stdout_path)
             stop.set()
             watcher.join(timeout=10)
             problems = []
@@ -187,7 +187,7 @@ class LinuxPlatform:
                 problems.append("a message box came without the splash window on the screen")
             if x.find_windows(f"^{SPLASH_TITLE}$"):
                 problems.append("the splash window is still on the screen")
-        return status, problems
+        return status, cpu, problems
 
 
 class WinePlatform:

@@ -15,6 +15,10 @@ folder, sleeps, writes "finished" and exits with the code the case chooses.
          under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
          texts read from the window trace.
 
+With --faults the cases are FAULT_CASES: a full disk, servers that stall or drop a file (the
+fault host, tests/support/faulthost.py), a redirect loop, a 407, and on Linux squid asking for
+a password (tests/support/proxyhost.py); each line gives the run's time and Setup's CPU time.
+
 With --https the Setup is an https build and the cases are HTTPS_CASES, on both platforms
 against 127.0.0.1:PORT hosts (nginx cannot tunnel https through http_proxy). Each run makes a
 throwaway CA with openssl and certificates for the hosts; a host that must be refused has one
