@@ -93,6 +93,8 @@ class Case:
     credentials: str = "right"
     # Why the wine run cannot show this case (wine's WinINet differs from Windows' there).
     not_on_wine: str = None
+    # The run must take at least this long: Setup waits out what the download rules say.
+    min_seconds: float = 0
 
 
 CASES = [
@@ -155,9 +157,10 @@ HTTPS_CASES = [
 FAILED_PRODUCT = "Error: Failed to download Product.dat"
 FAULT_CASES = [
     Case("DiskFull", fault="disk-full", message=FAILED_PRODUCT),
-    Case("Stall", sites=("f",), fault="stall", message=FAILED_PRODUCT,
+    # Four attempts, each given 20 s of silence (a stall) or of missing data (a drop).
+    Case("Stall", sites=("f",), fault="stall", message=FAILED_PRODUCT, min_seconds=80,
          not_on_wine="wine's WinINet has no receive timeout (its trace: fixme ... RECEIVE_TIMEOUT)"),
-    Case("Drop", sites=("f",), fault="drop", message=FAILED_PRODUCT),
+    Case("Drop", sites=("f",), fault="drop", message=FAILED_PRODUCT, min_seconds=80),
     Case("RedirectLoop", fault="loop", message=FAILED_PRODUCT,
          not_on_wine="wine's WinINet follows a redirect loop without limit"),
     Case("Answers407", sites=("f",), fault="407", message=FAILED_PRODUCT),
@@ -423,6 +426,8 @@ def check(prep, result, ctx):
     problems = []
     if result.status != 0:
         problems.append(f"exit status {result.status}, expected 0")
+    if (result.end - result.start).total_seconds() < c.min_seconds:
+        problems.append(f"the run gave up before {c.min_seconds} s")
     problems += result.window_problems
     # On a Linux display a message is a GTK box, whose text the test cannot read; the window
     # check counts the boxes instead.
