@@ -11,7 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates
   googletest libgtest-dev libgmock-dev
   libcrypto++-dev openssl curl libcurl4-openssl-dev
-  python3 nginx
+  python3 nginx squid
   libgtk-3-dev fonts-dejavu-core
 )
 if [ $native = 0 ]; then

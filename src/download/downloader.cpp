@@ -118,6 +118,7 @@ CDownloader::Outcome CDownloader::ReadLoop(IHttpResponse& response, CAttempt& at
     }
     if (n == 0) {
       if (const auto outcome = EndOfData(attempt)) return *outcome;
+      m_clock.Sleep(kEmptyReadPauseMs);
       continue;
     }
     if (!TakeChunk(buffer, static_cast<std::size_t>(n), attempt)) {

@@ -27,6 +27,11 @@ inline constexpr std::uint32_t kRetryPauseMs = 2000;
 // How long the data may stay short of the declared length after the server has gone quiet
 // before the attempt counts as failed.
 inline constexpr std::uint32_t kGracePeriodMs = 20000;
+// Pause between the empty reads of the grace period. A closed connection answers every read
+// at once with nothing, so without it the wait would spin a core for the whole period. Data
+// that comes during the pause waits in the connection's buffers for the next read, so none is
+// lost; a tenth of a second is nothing against the period, and keeps it to 200 reads.
+inline constexpr std::uint32_t kEmptyReadPauseMs = 100;
 // Bytes read and written at a time; also the part of a response tested for an error page.
 inline constexpr std::size_t kReadChunkBytes = 1024;
 // Chunks are handed to the file in 1 KB pieces but written in blocks of this size, so that a

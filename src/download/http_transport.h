@@ -11,6 +11,11 @@
 // download hosts can tell its traffic apart in their logs.
 inline constexpr const wchar_t* kUserAgent = L"Orvel's Downloader";
 
+// A response that delivers no byte for this long fails, from the request to the last byte:
+// as long as the download worker waits for missing data at the end of a transfer, so a
+// server that stops sending in the middle costs a user no more than one that stops at the end.
+inline constexpr std::uint32_t kStallLimitMs = 20000;
+
 // One opened URL: the final response (after redirects) whose headers have arrived. Closing
 // (destroying) it drops the connection without reading the rest of the body.
 class IHttpResponse {

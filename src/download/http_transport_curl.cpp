@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -19,10 +20,12 @@ namespace {
 // Redirects followed before the request fails: enough for any mirror chain, and a redirect
 // loop ends instead of running forever.
 constexpr long kMaxRedirects = 20;
-// A server that accepts no connection, or sends nothing at all, for this long fails the
-// request, as the Windows client's own timeouts end such a request.
+// A server that accepts no connection for this long fails the request, as the Windows
+// client's own connect timeout ends it.
 constexpr long kConnectTimeoutSeconds = 60;
-constexpr long kStalledSeconds = 60;
+// A proxy that asks for credentials gets those of http_proxy (user:password@host) in either
+// scheme it offers; libcurl asks first and picks Digest over Basic when both are offered.
+constexpr unsigned long kProxyAuth = CURLAUTH_BASIC | CURLAUTH_DIGEST;
 // libcurl's own receive block: large enough that a fast transfer needs few system calls.
 constexpr long kCurlBufferBytes = 64 * 1024;
 // Bytes held between libcurl and the reader. libcurl hands over at most one receive block at
@@ -91,8 +94,10 @@ class CCurlResponse final : public IHttpResponse {
   void ConfigureTls(const std::string& url, const std::string& caFile);
   void HeaderLine(const char* line, std::size_t size);
   std::size_t Body(const char* data, std::size_t size);
-  // Lets libcurl work once, waiting up to kPollMilliseconds for the socket first.
+  // Lets libcurl work once, waiting up to kPollMilliseconds for the socket first; ends the
+  // transfer when the server has sent nothing for kStallLimitMs.
   void Drive();
+  bool Stalled();
   std::size_t Buffered() const { return m_end - m_begin; }
 
   CURLSH* m_share;
@@ -106,6 +111,13 @@ class CCurlResponse final : public IHttpResponse {
   bool m_done = false;
   CURLcode m_result = CURLE_OK;
   bool m_headersDone = false;  // the final response's headers have all arrived
+  // When the server last sent something. libcurl's own speed check averages over seconds and
+  // would let a stall run several seconds past the limit.
+  std::chrono::steady_clock::time_point m_lastArrival;
+  bool m_connected = false;
+  // A 401 or 407 has ended its headers: it is the final response unless libcurl answers it
+  // with credentials, which the next header line (a new response) tells.
+  bool m_challenge = false;
   int m_status = 0;
   bool m_hasLocation = false;
   std::uint64_t m_declaredLength = 0;
@@ -152,10 +164,9 @@ void CCurlResponse::Configure(const std::string& url) {
   // The declared length must be the file's length: bodies are taken as sent.
   curl_easy_setopt(m_easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
   curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kCurlBufferBytes);
+  curl_easy_setopt(m_easy, CURLOPT_PROXYAUTH, kProxyAuth);
   // A proxy tunnel's own "200 Connection established" must not pass for the final response.
   curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CCurlResponse::OnHeader);
@@ -172,6 +183,9 @@ bool CCurlResponse::Start(const std::string& url, const std::string& caFile) {
   ConfigureTls(url, caFile);
   if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) return false;
   while (!m_headersDone && !m_done) Drive();
+  // A challenge still open when the transfer ends was not answered: it is the final response.
+  if (m_challenge) m_headersDone = true;
+  m_challenge = false;
   // A transfer that ended before any final response (refused, unknown host, redirect loop,
   // failed handshake or certificate, redirect to a scheme not allowed) opened nothing; one that
   // ended after it (an empty body, or a cut) is read as usual.
@@ -190,6 +204,25 @@ void CCurlResponse::Drive() {
     m_done = true;
     m_result = msg->data.result;
   }
+  if (!m_done && Stalled()) {
+    m_done = true;
+    m_result = CURLE_OPERATION_TIMEDOUT;
+  }
+}
+
+bool CCurlResponse::Stalled() {
+  // While paused, the reader is the one who is not taking data.
+  if (m_paused) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (!m_connected) {
+    // The wait for a connection has its own limit.
+    curl_off_t connectMicroseconds = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_CONNECT_TIME_T, &connectMicroseconds);
+    if (connectMicroseconds == 0) return false;
+    m_connected = true;
+    m_lastArrival = now;
+  }
+  return now - m_lastArrival > std::chrono::milliseconds(kStallLimitMs);
 }
 
 // Only after a redirect: the effective URL of a direct request is the escaped form of the one
@@ -204,6 +237,7 @@ std::wstring CCurlResponse::FinalUrl() const {
 }
 
 std::size_t CCurlResponse::OnHeader(char* data, std::size_t, std::size_t size, void* self) {
+  static_cast<CCurlResponse*>(self)->m_lastArrival = std::chrono::steady_clock::now();
   static_cast<CCurlResponse*>(self)->HeaderLine(data, size);
   return size;
 }
@@ -211,6 +245,10 @@ std::size_t CCurlResponse::OnHeader(char* data, std::size_t, std::size_t size, v
 // Only libcurl parses status lines: a header line that merely looks like one ("http/1.1: 200")
 // must not pass for a new response.
 void CCurlResponse::HeaderLine(const char* line, std::size_t size) {
+  if (m_challenge) {
+    m_challenge = false;
+    m_declaredLength = 0;
+  }
   if (StartsWithNoCase(line, size, "content-length:")) {
     const std::size_t skip = std::strlen("content-length:");
     m_declaredLength = ParseDeclaredLength(std::string(line + skip, size - skip));
@@ -224,6 +262,11 @@ void CCurlResponse::HeaderLine(const char* line, std::size_t size) {
     m_status = static_cast<int>(status);
     const bool interim = m_status >= 100 && m_status < 200;
     const bool followed = m_status >= 300 && m_status < 400 && m_hasLocation;
+    if (m_status == 401 || m_status == 407) {
+      m_challenge = true;
+      m_hasLocation = false;
+      return;
+    }
     if (!interim && !followed) {
       m_headersDone = true;
       return;
@@ -234,10 +277,16 @@ void CCurlResponse::HeaderLine(const char* line, std::size_t size) {
 }
 
 std::size_t CCurlResponse::OnBody(char* data, std::size_t, std::size_t size, void* self) {
+  static_cast<CCurlResponse*>(self)->m_lastArrival = std::chrono::steady_clock::now();
   return static_cast<CCurlResponse*>(self)->Body(data, size);
 }
 
 std::size_t CCurlResponse::Body(const char* data, std::size_t size) {
+  // libcurl skips the body of a challenge it answers: this one's is the final response's.
+  if (m_challenge) {
+    m_challenge = false;
+    m_headersDone = true;
+  }
   if (m_buffer.size() - m_end < size && m_begin > 0) {
     std::memmove(m_buffer.data(), m_buffer.data() + m_begin, Buffered());
     m_end -= m_begin;

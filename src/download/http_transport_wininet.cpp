@@ -60,6 +60,7 @@ CWinInetApi LoadWinInet() {
   api.openUrl = Entry<decltype(api.openUrl)>(module, "InternetOpenUrlW");
   api.queryInfo = Entry<decltype(api.queryInfo)>(module, "HttpQueryInfoW");
   api.queryOption = Entry<decltype(api.queryOption)>(module, "InternetQueryOptionW");
+  api.setOption = Entry<decltype(api.setOption)>(module, "InternetSetOptionW");
   api.readFile = Entry<decltype(api.readFile)>(module, "InternetReadFile");
   api.closeHandle = Entry<decltype(api.closeHandle)>(module, "InternetCloseHandle");
   return api;
@@ -136,6 +137,11 @@ class CWinInetTransport final : public IHttpTransport {
     if (api == nullptr) return nullptr;
     HINTERNET internet = api->open(kUserAgent, kAccessType, nullptr, nullptr, 0);
     if (internet == nullptr) return nullptr;
+    // Inherited by the request: a server that stops sending fails the read after the same
+    // limit as on every platform, whatever this WinINet's own default. (wine 8's WinINet
+    // ignores the option and waits without limit.)
+    DWORD stallLimit = kStallLimitMs;
+    api->setOption(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
     // Certificates are WinINet's own checks against the system's store: no flag here ever
     // waives one. WinINet refuses to follow an https request down to plain http, but not every
     // version does (wine's follows it), so an https request whose response came from anything
@@ -158,8 +164,8 @@ class CWinInetTransport final : public IHttpTransport {
 const CWinInetApi* WinInetApi() {
   static const CWinInetApi api = LoadWinInet();
   const bool complete = api.getConnectedState != nullptr && api.open != nullptr && api.openUrl != nullptr &&
-                        api.queryInfo != nullptr && api.queryOption != nullptr && api.readFile != nullptr &&
-                        api.closeHandle != nullptr;
+                        api.queryInfo != nullptr && api.queryOption != nullptr && api.setOption != nullptr &&
+                        api.readFile != nullptr && api.closeHandle != nullptr;
   return complete ? &api : nullptr;
 }
 

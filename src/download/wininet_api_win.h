@@ -11,6 +11,7 @@ struct CWinInetApi {
   decltype(&::InternetOpenUrlW) openUrl = nullptr;
   decltype(&::HttpQueryInfoW) queryInfo = nullptr;
   decltype(&::InternetQueryOptionW) queryOption = nullptr;
+  decltype(&::InternetSetOptionW) setOption = nullptr;
   decltype(&::InternetReadFile) readFile = nullptr;
   decltype(&::InternetCloseHandle) closeHandle = nullptr;
 };

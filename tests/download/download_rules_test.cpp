@@ -79,22 +79,28 @@ TEST_F(DownloadRulesTest, DataAfterAnEmptyReadIsAppended) {
   ASSERT_TRUE(Downloader(clock).DownloadFile(L"http://x/f", Destination(), &m_window));
   EXPECT_EQ(ReadFileBytes(Destination()), std::string(1024, 'a') + std::string(476, 'b'));
   EXPECT_EQ(m_window.m_progress, (ProgressMessages{{1024, 1024}, {476, 1500}, {0, 1500}}));
-  EXPECT_TRUE(clock.m_sleeps.empty());
+  EXPECT_EQ(clock.m_sleeps, std::vector<std::uint32_t>{100});
 }
 
 class DownloadGraceTest : public DownloadRulesTest, public ::testing::WithParamInterface<std::uint32_t> {};
 
-// Catches a grace period that ends at 20 000 ms instead of after it, or one that never ends
-// when the tick counter wraps around during the wait.
-TEST_P(DownloadGraceTest, EndsOnlyAfterMoreThanTwentySeconds) {
+// Catches a grace period that ends at 20 000 ms instead of after it, one that never ends
+// when the tick counter wraps around during the wait, and empty reads without a pause between
+// them (a closed connection answers each at once, and the wait spun a core for 20 s).
+TEST_P(DownloadGraceTest, EndsOnlyAfterMoreThanTwentySecondsOfPausedReads) {
   m_transport.m_reads = {std::string(100, 'a')};
   m_transport.m_declared = 200;
-  // 5000 ms per tick: empty reads at +0, +5000, ... +20000 (still waiting), +25000 (over).
-  CFakeClock clock(GetParam(), 5000);
+  // Only the pauses move the clock: empty reads at +0, +100, ... +20000 (still waiting),
+  // +20100 (over), so 202 reads and 201 pauses of 100 ms before the 2000 ms retry pause.
+  CFakeClock clock(GetParam(), 0);
   EXPECT_FALSE(Downloader(clock).DownloadFile(L"http://x/f", Destination(), nullptr));
   EXPECT_EQ(m_transport.m_opens, 4);
-  EXPECT_EQ(m_transport.m_emptyReads, 6 * 4);
-  EXPECT_EQ(clock.m_sleeps, (std::vector<std::uint32_t>{2000, 2000, 2000, 2000}));
+  EXPECT_EQ(m_transport.m_emptyReads, 202 * 4);
+  std::vector<std::uint32_t> attempt(201, 100);
+  attempt.push_back(2000);
+  std::vector<std::uint32_t> expected;
+  for (int i = 0; i < 4; ++i) expected.insert(expected.end(), attempt.begin(), attempt.end());
+  EXPECT_EQ(clock.m_sleeps, expected);
   EXPECT_FALSE(FileExists(Destination()));
 }
 INSTANTIATE_TEST_SUITE_P(StartTicks, DownloadGraceTest, ::testing::Values(1000u, 0xFFFFFFFFu - 7000u));
@@ -210,7 +216,8 @@ TEST_P(DownloadHashTest, KeepsOnlyTheListedBytes) {
   CFakeClock clock(1000, 100);
   EXPECT_EQ(Downloader(clock).DownloadFile(L"http://x/f", Destination(), nullptr, expected), c.succeeds);
   EXPECT_EQ(m_transport.m_opens, c.succeeds ? 1 : 4);
-  EXPECT_EQ(clock.m_sleeps, c.succeeds ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>(4, 2000));
+  EXPECT_EQ(clock.SleepsOtherThan(100),
+            c.succeeds ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>(4, 2000));
   EXPECT_EQ(ReadFileBytes(Destination()), c.succeeds ? "abc" : "earlier copy");
 }
 

@@ -146,3 +146,36 @@ TEST_F(ProbeTest, GoesThroughTheConfiguredProxy) {
   ASSERT_EQ(heads.size(), 1u);
   EXPECT_EQ(heads[0].rfind("GET http://download.invalid/via-proxy HTTP/1.1\r\n", 0), 0u) << heads[0];
 }
+
+// A proxy that answers the first request with a challenge, and what the probe must see.
+struct CProxyAuthCase {
+  const char* name;
+  const wchar_t* login;  // user:password@ in http_proxy, or nothing
+  std::int64_t expected;
+  int requests;
+};
+
+class ProxyAuthTest : public ProbeTest, public ::testing::WithParamInterface<CProxyAuthCase> {};
+
+// Catches the challenge of a proxy taken for the final response although http_proxy carries
+// credentials to answer it with, or a challenge nobody answers passing for a file's length.
+TEST_P(ProxyAuthTest, AnswersTheChallengeWithTheConfiguredCredentials) {
+  if (kIsWindows) GTEST_SKIP() << "the http_proxy variable is the Linux proxy setting";
+  CServedResponse challenge = WithStatus(FileResponse(std::string(2000, ' ')), 407, "Proxy Authentication Required");
+  challenge.extraHeaders = "Proxy-Authenticate: Basic realm=\"test\"\r\n";
+  m_server.Serve("/auth", {challenge, FileResponse("proxied")});
+  CScopedEnv proxy("http_proxy",
+                   L"http://" + std::wstring(GetParam().login) + L"127.0.0.1:" + std::to_wstring(m_server.Port()));
+  CScopedEnv noProxy("no_proxy", L"");
+  EXPECT_EQ(ProbeUrlLength(L"http://download.invalid/auth"), GetParam().expected);
+  const auto heads = m_server.RequestHeads();
+  ASSERT_EQ(heads.size(), static_cast<std::size_t>(GetParam().requests));
+  if (GetParam().requests == 2) {
+    EXPECT_NE(heads[1].find("\r\nProxy-Authorization: Basic dXNlcjpzZWNyZXQ="), std::string::npos) << heads[1];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProxyAuthTest,
+                         ::testing::Values(CProxyAuthCase{"RightCredentials", L"user:secret@", 7, 2},
+                                           CProxyAuthCase{"NoCredentials", L"", 0, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });

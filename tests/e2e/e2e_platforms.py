@@ -16,16 +16,19 @@ import re
 import signal
 import subprocess
 import threading
+import time
 
 import e2e_tls
 import xdisplay
 
 PROJECTS_FOLDER = "Orvel's Projects"
 SPLASH_TITLE = "Orvel's Projects"  # the splash window's text
-# The slowest case makes one listed file fail (4 attempts, 2 s apart) on top of the 2 s that
-# every run spends removing a setup temp folder that is not there yet; far beyond that, the
-# run is stuck (a message box nobody dismisses, a wait that never ends).
+# The slowest cases wait out the 20 s limit for missing data in each of four attempts, 2 s
+# apart (about 90 s); far beyond that, the run is stuck (a message box nobody dismisses, a
+# wait that never ends).
 RUN_TIMEOUT_S = 180
+# How often a bounded run looks whether Setup has ended.
+RUN_POLL_S = 0.05
 # Not UTC and not a whole hour away, so an install time in local time is caught.
 FOREIGN_TZ = "IST-5:30"
 
@@ -46,6 +49,8 @@ class RunResult:
     end: datetime.datetime
     stdout: bytes = b""  # messages and progress belong on stderr
     window_problems: list = dataclasses.field(default_factory=list)
+    cpu_s: float = 0.0  # user + system CPU time of the run's process and what it waited for
+    output: bytes = b""  # everything Setup wrote (stderr and stdout; under wine, the trace)
 
 
 def log_arguments(prep, env, path):
@@ -69,13 +74,19 @@ def parse_preflight(status, stdout_path):
 
 
 def run_bounded(cmd, env, cwd, stderr_path, stdout_path=None):
+    """(exit status or None when it had to be stopped, CPU seconds it used)."""
     with open(stderr_path, "wb") as err, open(stdout_path or os.devnull, "wb") as out:
         proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out if stdout_path else err,
                                 stderr=err, start_new_session=True)
+        deadline = time.monotonic() + RUN_TIMEOUT_S
         try:
-            return proc.wait(timeout=RUN_TIMEOUT_S)
-        except subprocess.TimeoutExpired:
-            return None
+            while time.monotonic() < deadline:
+                pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+                if pid == proc.pid:
+                    proc.returncode = os.waitstatus_to_exitcode(status)
+                    return proc.returncode, usage.ru_utime + usage.ru_stime
+                time.sleep(RUN_POLL_S)
+            return None, 0.0
         finally:
             # Whatever the run left behind (a final setup still running, a stuck wine process).
             try:
@@ -139,7 +150,7 @@ class LinuxPlatform:
         env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
         env.update(web.proxy_env())
         out = os.path.join(prep.folder, "preflight.json")
-        status = run_bounded([tool, *preflight_arguments(prep, self.hosts)], env, prep.folder,
+        status, _ = run_bounded([tool, *preflight_arguments(prep, self.hosts)], env, prep.folder,
                              os.path.join(prep.folder, "preflight-stderr.txt"), out)
         return parse_preflight(status, out)
 
@@ -148,7 +159,7 @@ class LinuxPlatform:
         temp = os.path.join(prep.folder, "tmp")
         record = os.path.join(prep.folder, "record")
         for folder in (home, temp):
-            os.makedirs(folder)
+            os.makedirs(folder, exist_ok=True)  # the temp folder may be a tmpfs mounted already
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY") and "proxy" not in k.lower()}
         env.update(TMPDIR=temp, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
@@ -157,18 +168,19 @@ class LinuxPlatform:
                    WEBSETUP_STUB_EXIT_CODE=str(prep.case.exit_code))
         # Local mode needs no network: without a proxy the .test hosts cannot be reached at all.
         if prep.case.mode != "local-no" or prep.case.listed:
-            env.update(web.proxy_env())
+            env.update(prep.proxy_env(web))
         stderr_path = os.path.join(prep.folder, "stderr.txt")
         start = datetime.datetime.now(datetime.timezone.utc)
         stdout_path = os.path.join(prep.folder, "stdout.txt")
         window_problems = []
+        cpu = 0.0
         cmd = [prep.setup_path] + log_arguments(prep, env, prep.log_path)
         if prep.case.display:
-            status, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
+            status, cpu, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
         elif prep.case.unusable_display:
-            status, window_problems = self._run_on_unusable_display(prep, env, stderr_path, stdout_path)
+            status, cpu, window_problems = self._run_on_unusable_display(prep, env, stderr_path, stdout_path)
         else:
-            status = run_bounded(cmd, env, prep.program_folder, stderr_path, stdout_path)
+            status, cpu = run_bounded(cmd, env, prep.program_folder, stderr_path, stdout_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.basename(prep.setup_path)
         lines = read(stderr_path).decode("utf-8", "replace").splitlines()
@@ -176,7 +188,12 @@ class LinuxPlatform:
                     if line.startswith(caption + ": ") or line.startswith("Ini Parser: ")]
         folder = os.path.join(temp, PROJECTS_FOLDER, prep.case.name + "Setup")
         return RunResult(-1 if status is None else status, messages, folder, folder, record, start, end,
-                         read(stdout_path), window_problems)
+                         read(stdout_path), window_problems, cpu, read(stderr_path) + read(stdout_path))
+
+    @staticmethod
+    def small_disk_at(prep):
+        """Where a tmpfs makes the disk of the case's setup temp folder small: its own temp folder."""
+        return os.path.join(prep.folder, "tmp")
 
     def _run_on_display(self, prep, env, stderr_path, stdout_path):
         """Runs Setup on a display of its own, pressing OK in its boxes. Each box must come
@@ -194,7 +211,7 @@ class LinuxPlatform:
                         x.press_return(wid)
             watcher = threading.Thread(target=watch, daemon=True)
             watcher.start()
-            status = run_bounded([prep.setup_path], x.env(env), prep.program_folder, stderr_path, stdout_path)
+            status, cpu = run_bounded([prep.setup_path], x.env(env), prep.program_folder, stderr_path, stdout_path)
             stop.set()
             watcher.join(timeout=10)
             problems = []
@@ -204,7 +221,7 @@ class LinuxPlatform:
                 problems.append("a message box came without the splash window on the screen")
             if x.find_windows(f"^{SPLASH_TITLE}$"):
                 problems.append("the splash window is still on the screen")
-        return status, problems
+        return status, cpu, problems
 
 
     def _run_on_unusable_display(self, prep, env, stderr_path, stdout_path):
@@ -215,17 +232,18 @@ class LinuxPlatform:
         if kind == "x-screen":
             with xdisplay.XDisplay() as x:
                 name = x.name + ".7"
-                status = run_bounded([prep.setup_path], {**x.env(env), "DISPLAY": name}, prep.program_folder,
-                                     stderr_path, stdout_path)
+                status, cpu = run_bounded([prep.setup_path], {**x.env(env), "DISPLAY": name}, prep.program_folder,
+                                          stderr_path, stdout_path)
             want = f"cannot open display {name}: the X server has no such screen"
         else:
             runtime = os.path.join(prep.folder, "runtime")  # an empty XDG_RUNTIME_DIR of its own
             os.makedirs(runtime, mode=0o700)
-            status = run_bounded([prep.setup_path], {**env, "WAYLAND_DISPLAY": "websetup-none", "XDG_RUNTIME_DIR": runtime},
-                                 prep.program_folder, stderr_path, stdout_path)
+            status, cpu = run_bounded([prep.setup_path],
+                                      {**env, "WAYLAND_DISPLAY": "websetup-none", "XDG_RUNTIME_DIR": runtime},
+                                      prep.program_folder, stderr_path, stdout_path)
             want = "cannot open Wayland display websetup-none: No such file or directory"
         said = [line for line in read(stderr_path).decode("utf-8", "replace").splitlines() if "display" in line]
-        return status, ([] if said == [want] else [f"stderr says {said} about the display, expected [{want!r}]"])
+        return status, cpu, ([] if said == [want] else [f"stderr says {said} about the display, expected [{want!r}]"])
 
 
 class WinePlatform:
@@ -317,7 +335,7 @@ class WinePlatform:
         """eiftool.exe check --online for the case, under wine like Setup.exe."""
         env = {**os.environ, "DISPLAY": self.display, "WEBSETUP_WINEDEBUG": "-all"}
         out = os.path.join(prep.folder, "preflight.json")
-        status = run_bounded([self.wine_run, tool, *preflight_arguments(prep, self.hosts)], env, prep.folder,
+        status, _ = run_bounded([self.wine_run, tool, *preflight_arguments(prep, self.hosts)], env, prep.folder,
                              os.path.join(prep.folder, "preflight-stderr.txt"), out)
         return parse_preflight(status, out)
 
@@ -331,7 +349,7 @@ class WinePlatform:
         cmd = [self.wine_run, prep.setup_path] + log_arguments(prep, env, self.native(prep.log_path))
         if self.roots:
             cmd = e2e_tls.in_namespace_with_roots(self.roots, cmd)
-        status = run_bounded(cmd, env, prep.program_folder, stderr_path)
+        status, cpu = run_bounded(cmd, env, prep.program_folder, stderr_path)
         end = datetime.datetime.now(datetime.timezone.utc)
         caption = os.path.splitext(os.path.basename(prep.setup_path))[0]
         trace = read(stderr_path).decode("utf-8", "replace")
@@ -343,7 +361,13 @@ class WinePlatform:
         leaf = prep.case.name + "Setup"
         return RunResult(-1 if status is None else status, messages,
                          os.path.join(self.temp, PROJECTS_FOLDER, leaf),
-                         "\\".join((self.native_temp, PROJECTS_FOLDER, leaf)), record, start, end)
+                         "\\".join((self.native_temp, PROJECTS_FOLDER, leaf)), record, start, end, cpu_s=cpu,
+                         output=trace.encode())
+
+    def small_disk_at(self, prep):
+        """Where a tmpfs makes the disk of the case's setup temp folder small: the folder itself,
+        as wine's temp folder is the prefix's, shared by all cases."""
+        return os.path.join(self.temp, PROJECTS_FOLDER, prep.case.name + "Setup")
 
     # Texts wine gives its own helper windows and buttons right after a window's caption.
     NOT_A_MESSAGE = ("", "OK", "Default IME")

@@ -15,6 +15,10 @@ folder, sleeps, writes "finished" and exits with the code the case chooses.
          under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
          texts read from the window trace.
 
+With --faults the cases are FAULT_CASES: a full disk, servers that stall or drop a file (the
+fault host, tests/support/faulthost.py), a redirect loop, a 407, and on Linux squid asking for
+a password (tests/support/proxyhost.py); each line gives the run's time and Setup's CPU time.
+
 With --https the Setup is an https build and the cases are HTTPS_CASES, on both platforms
 against 127.0.0.1:PORT hosts (nginx cannot tunnel https through http_proxy). Each run makes a
 throwaway CA with openssl and certificates for the hosts; a host that must be refused has one
@@ -24,6 +28,7 @@ run gets them in a mount namespace of its own, with the test CA added.
 """
 import argparse
 import concurrent.futures
+import contextlib
 import dataclasses
 import datetime
 import hashlib
@@ -39,6 +44,8 @@ import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import e2e_tls  # noqa: E402
+import faulthost  # noqa: E402
+import proxyhost  # noqa: E402
 from e2e_platforms import LinuxPlatform, WinePlatform, read  # noqa: E402
 import webhost  # noqa: E402
 
@@ -98,6 +105,17 @@ class Case:
 
     def on_wire(self):
         return self.wire if self.wire is not None else self.name
+    # What goes wrong with Product.dat (see FAULT_CASES): "stall", "drop", "407" (the fault
+    # host f), "loop" (m1 redirects it to itself) or "disk-full" (a small tmpfs for the temp folder).
+    fault: str = None
+    # Linux: the run reaches the name-based hosts through a squid that asks for a password in
+    # this scheme ("basic" or "digest"), giving it the right one, a wrong one or none.
+    proxy: str = None
+    credentials: str = "right"
+    # Why the wine run cannot show this case (wine's WinINet differs from Windows' there).
+    not_on_wine: str = None
+    # The run must take at least this long: Setup waits out what the download rules say.
+    min_seconds: float = 0
 
 
 CASES = [
@@ -207,6 +225,34 @@ HTTPS_CASES = [
     Case("DownToHttp", notes_to_http=True, signed=True, message="Error: Failed to download Notes.txt"),
 ]
 
+# Runs that meet a broken network or a full disk, on both platforms: each ends with the message
+# of its step, and no later than the download rules allow (no hang, no spinning core). The fault
+# host f serves from 127.0.0.1, which Linux runs reach past http_proxy through no_proxy.
+FAILED_PRODUCT = "Error: Failed to download Product.dat"
+FAULT_CASES = [
+    Case("DiskFull", fault="disk-full", message=FAILED_PRODUCT),
+    # Four attempts, each given 20 s of silence (a stall) or of missing data (a drop).
+    Case("Stall", sites=("f",), fault="stall", message=FAILED_PRODUCT, min_seconds=80,
+         not_on_wine="wine's WinINet has no receive timeout (its trace: fixme ... RECEIVE_TIMEOUT)"),
+    Case("Drop", sites=("f",), fault="drop", message=FAILED_PRODUCT, min_seconds=80),
+    Case("RedirectLoop", fault="loop", message=FAILED_PRODUCT,
+         not_on_wine="wine's WinINet follows a redirect loop without limit"),
+    Case("Answers407", sites=("f",), fault="407", message=FAILED_PRODUCT),
+    # Linux: squid on the way to every name-based host.
+    Case("ProxyBasic", proxy="basic"),
+    Case("ProxyDigest", proxy="digest"),
+    # The proxy's refusal is an error status, so neither host passes the probe.
+    Case("ProxyWrongPassword", proxy="digest", credentials="wrong", message="Error: Download site not found."),
+    Case("ProxyNoPassword", proxy="basic", credentials="none", message="Error: Download site not found."),
+    Case("ProxyBypassed", proxy="digest", sites=("f",)),
+]
+PROXY_USER = "setupuser"
+# Distinct enough that any trace of it in what Setup writes is found.
+PROXY_PASSWORDS = {"right": "Kq7-right-proxy-secret", "wrong": "Kq7-wrong-proxy-secret"}
+DISK_FULL_PRODUCT_BYTES = 4 * 1024 * 1024
+# The tmpfs holds the description, the final setup and this much of Product.dat.
+DISK_FULL_ROOM_BYTES = 256 * 1024
+
 
 # -- descriptions -------------------------------------------------------------------------------
 def description(case, hosts, program, local_tags=(), hashes=None):
@@ -291,7 +337,8 @@ class Prepared:
         self.case, self.ctx = case, ctx
         rnd = random.Random(case.name)
         self.program = ctx.platform.final_setup_name
-        self.files = {self.program: ctx.stub_bytes, "Product.dat": rnd.randbytes(PRODUCT_BYTES),
+        product_bytes = DISK_FULL_PRODUCT_BYTES if case.fault == "disk-full" else PRODUCT_BYTES
+        self.files = {self.program: ctx.stub_bytes, "Product.dat": rnd.randbytes(product_bytes),
                       "Notes.txt": f"Notes of {case.name}, as served.\n".encode()}
         self.older_notes = f"Notes of {case.name}, as left beside Setup.\n".encode()
         # Still a program that runs (and would record its start), but not the vendor's bytes.
@@ -317,7 +364,7 @@ class Prepared:
             if c.signed:
                 ctx.packer.sign(eif, ctx.signing_key)
                 self.initial_sig = read(eif + ".sig")
-        for role in ("m1", "m2", "u", "n", "h"):
+        for role in ("m1", "m2", "u", "n", "h", "f"):
             if role not in ctx.www:
                 continue
             for local, data in self.files.items():
@@ -329,6 +376,13 @@ class Prepared:
             ctx.sites["m1"].redirects[f"/{c.name}/FinalSetup.bin"] = target
         if c.notes_to_http:
             ctx.sites["m1"].redirects[f"/{c.name}/Notes.txt"] = f"http://{ctx.hosts['h']}/{c.name}/Notes.txt"
+        product = f"/{c.name}/Product.dat"
+        if c.fault in ("stall", "drop"):
+            ctx.fault_host.faults[product] = c.fault
+        elif c.fault == "407":
+            ctx.fault_host.faults[product] = 407
+        elif c.fault == "loop":
+            ctx.sites["m1"].redirects[product] = f"{ctx.scheme}://{ctx.hosts['m1']}{product}"
         if c.notes_fail:
             for role in ("m1", "m2"):
                 ctx.sites[role].statuses[f"/{c.name}/Notes.txt"] = 404
@@ -403,6 +457,19 @@ class Prepared:
         if c.mode == "local-no" and not c.listed:
             os.chmod(os.path.join(self.program_folder, self.program), 0o755)
 
+    def proxy_env(self, web):
+        """Linux: how the run reaches the hosts, through nginx or the case's squid; the fault
+        host on 127.0.0.1 past it."""
+        c = self.case
+        env = web.proxy_env()
+        if c.proxy:
+            password = PROXY_PASSWORDS.get(c.credentials)
+            proxy = self.ctx.proxies[c.proxy]
+            env["http_proxy"] = proxy.url(PROXY_USER, password) if password else proxy.url()
+        if "f" in c.sites:
+            env["no_proxy"] = env["NO_PROXY"] = "127.0.0.1"
+        return env
+
     def expected_files(self):
         """Name -> bytes of every file the final setup should find, User Info File aside."""
         c = self.case
@@ -454,6 +521,8 @@ def check(prep, result, ctx):
     problems = []
     if result.status != 0:
         problems.append(f"exit status {result.status}, expected 0")
+    if (result.end - result.start).total_seconds() < c.min_seconds:
+        problems.append(f"the run gave up before {c.min_seconds} s")
     problems += result.window_problems
     # On a Linux display a message is a GTK box, whose text the test cannot read; the window
     # check counts the boxes instead.
@@ -463,6 +532,10 @@ def check(prep, result, ctx):
         problems.append(f"messages {result.messages}, expected {want_messages}")
     if result.stdout:
         problems.append(f"Setup wrote to stdout: {result.stdout[:200]!r}")
+    for name, data in prep.beside.items():
+        path = os.path.join(prep.program_folder, name)
+        if not os.path.exists(path) or read(path) != data:
+            problems.append(f"{name} beside Setup was changed or removed")
     if plat.exists(result.setup_temp_folder):
         problems.append(f"the setup temp folder {result.setup_temp_folder} is still there")
     record = result.record
@@ -483,6 +556,8 @@ def check(prep, result, ctx):
         problems += [f"{n} differs from what was served" for n in want if n in found and found[n] != want[n]]
         if info is None:
             problems.append("no User Info File")
+        elif any(p.encode() in info for p in PROXY_PASSWORDS.values()):
+            problems.append("the User Info File holds the proxy password")
         else:
             problems += user_info_problems(info.decode(plat.narrow_encoding, "replace"), {
                 "values": {3: plat.native(prep.setup_path), 6: result.native_temp_folder,
@@ -493,6 +568,10 @@ def check(prep, result, ctx):
         problems += log_problems(prep, ctx)
     if c.preflight:
         problems += preflight_problems(prep, ctx)
+    if any(p.encode() in result.output for p in PROXY_PASSWORDS.values()):
+        problems.append("the proxy password is in what Setup wrote")
+    if "f" in c.sites and not any(uri.startswith(f"/{c.name}/") for uri, _ in ctx.fault_host.requests()):
+        problems.append("the fault host saw no request of the case")
     requests = ctx.requests_by_role()
     mine = [i for i, (_, uri) in enumerate(requests) if f"/{c.on_wire()}/" in uri]
     if c.requests is not None:
@@ -554,6 +633,12 @@ class Context:
         tls = self.certificates.for_role if args.https else (lambda role: None)
         self.sites = {role: webhost.Site(self.www[role], tls=tls(role)) for role in self.hosts}
         self.web = None
+        self.fault_host = None
+        self.proxies = {}  # squid by scheme
+
+    def add_fault_host(self, host):
+        self.fault_host = host
+        self.hosts["f"] = host.host
 
     def requests_by_role(self):
         role_of = {host: role for role, host in self.hosts.items()}
@@ -573,6 +658,45 @@ def trust_test_ca(args, platform, certificates):
     return True
 
 
+def run_case(prep, ctx, web):
+    """One run; a disk-full case on a tmpfs of its own, which must be empty afterwards. None
+    when the machine cannot mount one."""
+    if prep.case.fault != "disk-full":
+        return ctx.platform.run(prep, web)
+    point = ctx.platform.small_disk_at(prep)
+    os.makedirs(point, exist_ok=True)
+    size = len(ctx.stub_bytes) + DISK_FULL_ROOM_BYTES
+    mount = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size},mode=0755", "websetup-e2e", point],
+                           capture_output=True, text=True, timeout=30)
+    if mount.returncode != 0:
+        print(f"skip {prep.case.name}: cannot mount a tmpfs ({mount.stderr.strip()})", flush=True)
+        return None
+    try:
+        result = ctx.platform.run(prep, web)
+        left = [os.path.join(d, n) for d, _, names in os.walk(result.setup_temp_folder) for n in names]
+        if left:
+            result.window_problems.append(f"left in the setup temp folder on the full disk: {left}")
+    finally:
+        subprocess.run(["umount", point], check=True, timeout=60)
+    if point == result.setup_temp_folder:
+        os.rmdir(point)  # the mount point the test made, empty again
+    return result
+
+
+def start_fault_host(stack, ctx, cases, scratch):
+    """The fault host, when a case lists it, stopped when the stack closes."""
+    if any("f" in c.sites for c in cases):
+        ctx.www["f"] = os.path.join(scratch, "www", "f")
+        ctx.add_fault_host(stack.enter_context(faulthost.FaultHost(ctx.www["f"], {})))
+
+
+def start_proxies(stack, ctx, cases, web):
+    """A squid for each scheme the cases ask for, in front of nginx's name-based hosts."""
+    for scheme in sorted({c.proxy for c in cases if c.proxy}):
+        ctx.proxies[scheme] = stack.enter_context(
+            proxyhost.AuthProxy(scheme, PROXY_USER, PROXY_PASSWORDS["right"], parent_port=web.port))
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--platform", choices=("linux", "wine"), required=True)
@@ -589,46 +713,63 @@ def main(argv):
                         help="the first loopback port of 127.0.0.1:PORT hosts (wine, https); else name-based hosts")
     parser.add_argument("--wine-run", help="wine: the runner script")
     parser.add_argument("--https", action="store_true", help="Setup is an https build: run HTTPS_CASES")
+    parser.add_argument("--faults", action="store_true", help="run FAULT_CASES")
     parser.add_argument("--test-ca", help="linux, https: the CA file the test Setup was built to trust")
     parser.add_argument("--case", action="append", help="run only these cases")
     parser.add_argument("--preflight-tool", help="eiftool for the platform, for the preflight cases")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
-    table = HTTPS_CASES if args.https else CASES
-    cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not c.display)
-             and (args.signed_setup or not c.signed) and (args.preflight_tool or not c.preflight)]
-    table = HTTPS_CASES if args.https else CASES + name_cases(args.platform)
-    linux_only = lambda c: c.display or c.unusable_display  # noqa: E731
+    table = HTTPS_CASES if args.https else FAULT_CASES if args.faults else CASES + name_cases(args.platform)
+    # Wine's WinINet takes no proxy for Setup's access type, so the squid cases are Linux's.
+    linux_only = lambda c: c.display or c.unusable_display or c.proxy or c.not_on_wine  # noqa: E731
     cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not linux_only(c))
+             and (args.preflight_tool or not c.preflight)
              and (args.signed_setup or not c.signed)]
+    for c in table:
+        if args.platform == "wine" and c.not_on_wine and (not args.case or c.name in args.case):
+            print(f"not on wine: {c.name}: {c.not_on_wine}")
+    if any(c.proxy for c in cases) and not proxyhost.available():
+        print("e2e: skipped: the proxy cases need squid (scripts/deps.sh installs it)")
+        return 77
     # Removed after a clean pass, kept for a look after a failure.
     scratch = os.path.realpath(tempfile.mkdtemp(prefix="websetup-e2e-"))
     began = time.monotonic()
-    failures = {}
+    failures, skipped = {}, []
     try:
         ctx = Context(args, platform, scratch)
         if args.https and not trust_test_ca(args, platform, ctx.certificates):
             return 77
-        prepared = [Prepared(c, ctx) for c in cases]
-        sites = {ctx.hosts[role]: site for role, site in ctx.sites.items()}
-        platform.start(scratch)
-        with webhost.WebHost(os.path.join(scratch, "nginx"), sites) as web:
+        stack = contextlib.ExitStack()
+        with stack:
+            start_fault_host(stack, ctx, cases, scratch)
+            prepared = [Prepared(c, ctx) for c in cases]
+            sites = {ctx.hosts[role]: site for role, site in ctx.sites.items()}
+            platform.start(scratch)
+            web = stack.enter_context(webhost.WebHost(os.path.join(scratch, "nginx"), sites))
             ctx.web = web
             for prep in prepared:
                 if prep.case.preflight:
                     prep.preflight_status, prep.preflight = platform.preflight(
                         os.path.abspath(args.preflight_tool), prep, web)
-            with concurrent.futures.ThreadPoolExecutor(PARALLEL_RUNS) as pool:
-                results = list(pool.map(lambda p: (p, platform.run(p, web)), prepared))
+            start_proxies(stack, ctx, cases, web)
+            # A wine message box can lie under another run's topmost splash window, where it
+            # cannot be pressed until that run ends: the long fault runs go one at a time there.
+            one_at_a_time = args.faults and args.platform == "wine"
+            with concurrent.futures.ThreadPoolExecutor(1 if one_at_a_time else PARALLEL_RUNS) as pool:
+                results = list(pool.map(lambda p: (p, run_case(p, ctx, web)), prepared))
+            skipped = [prep.case.name for prep, result in results if result is None]
             for prep, result in results:
+                if result is None:
+                    continue
                 problems = check(prep, result, ctx)
                 seconds = (result.end - result.start).total_seconds()
-                print(f"{'FAIL' if problems else 'ok  '} {prep.case.name:12} {seconds:5.1f} s", flush=True)
+                print(f"{'FAIL' if problems else 'ok  '} {prep.case.name:18} {seconds:5.1f} s, "
+                      f"Setup's CPU {result.cpu_s:5.2f} s", flush=True)
                 for p in problems:
                     print(f"       {p}")
                 if problems:
                     failures[prep.case.name] = problems
-    except webhost.WebHostError as error:
+    except (webhost.WebHostError, proxyhost.AuthProxyError) as error:
         hint = " (the wine hosts' ports come from WEBSETUP_E2E_PORT_BASE)" if args.platform == "wine" else ""
         print(f"e2e: {error}{hint}")
         failures["server"] = [str(error)]
@@ -636,10 +777,11 @@ def main(argv):
         platform.stop()
         if not failures:
             shutil.rmtree(scratch, ignore_errors=True)
-    passed = 0 if "server" in failures else len(cases) - len(failures)
+    passed = 0 if "server" in failures else len(cases) - len(failures) - len(skipped)
     print(f"{passed} of {len(cases)} cases passed in {time.monotonic() - began:.1f} s"
-          + (f"; files kept in {scratch}" if failures else ""))
-    return 1 if failures else 0
+          + (f", {len(skipped)} skipped" if skipped else "") + (f"; files kept in {scratch}" if failures else ""))
+    # 77: a case this machine cannot run (no tmpfs) and nothing failed.
+    return 1 if failures else 77 if skipped else 0
 
 
 if __name__ == "__main__":

@@ -26,6 +26,14 @@ class CFakeClock final : public IClock {
     m_now += milliseconds;
   }
   std::int64_t UtcSeconds() override { return m_utcSeconds; }
+  // The pauses other than those of the given length, in order.
+  std::vector<std::uint32_t> SleepsOtherThan(std::uint32_t milliseconds) const {
+    std::vector<std::uint32_t> other;
+    for (const std::uint32_t sleep : m_sleeps) {
+      if (sleep != milliseconds) other.push_back(sleep);
+    }
+    return other;
+  }
   std::uint32_t m_now;
   std::int64_t m_utcSeconds = 1394183103;  // 07-03-2014 09:05:03 UTC
   std::uint32_t m_step;
