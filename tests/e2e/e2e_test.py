@@ -230,11 +230,16 @@ HTTPS_CASES = [
 # host f serves from 127.0.0.1, which Linux runs reach past http_proxy through no_proxy.
 FAILED_PRODUCT = "Error: Failed to download Product.dat"
 FAULT_CASES = [
-    Case("DiskFull", fault="disk-full", message=FAILED_PRODUCT),
+    Case("DiskFull", fault="disk-full", message=FAILED_PRODUCT, log="argument",
+         log_lines=("attempt 1 of 4 failed: writing the file failed (is the disk full?); no further attempt",
+                    "message box: " + FAILED_PRODUCT)),
     # Four attempts, each given 20 s of silence (a stall) or of missing data (a drop).
-    Case("Stall", sites=("f",), fault="stall", message=FAILED_PRODUCT, min_seconds=80,
-         not_on_wine="wine's WinINet has no receive timeout (its trace: fixme ... RECEIVE_TIMEOUT)"),
-    Case("Drop", sites=("f",), fault="drop", message=FAILED_PRODUCT, min_seconds=80),
+    Case("Stall", sites=("f",), fault="stall", message=FAILED_PRODUCT, min_seconds=80, log="argument",
+         log_lines=("attempt 4 of 4 failed: ", "message box: " + FAILED_PRODUCT),
+         not_on_wine="wine's WinINet has no receive timeout (its trace: fixme ... RECEIVE_TIMEOUT), and a read "
+                     "it blocks in is not ended by closing its handle from another thread either"),
+    Case("Drop", sites=("f",), fault="drop", message=FAILED_PRODUCT, min_seconds=80, log="argument",
+         log_lines=("attempt 4 of 4 failed: ", " declared bytes, then no more data for 2", "message box: " + FAILED_PRODUCT)),
     Case("RedirectLoop", fault="loop", message=FAILED_PRODUCT,
          not_on_wine="wine's WinINet follows a redirect loop without limit"),
     Case("Answers407", sites=("f",), fault="407", message=FAILED_PRODUCT),
@@ -242,7 +247,10 @@ FAULT_CASES = [
     Case("ProxyBasic", proxy="basic"),
     Case("ProxyDigest", proxy="digest"),
     # The proxy's refusal is an error status, so neither host passes the probe.
-    Case("ProxyWrongPassword", proxy="digest", credentials="wrong", message="Error: Download site not found."),
+    Case("ProxyWrongPassword", proxy="digest", credentials="wrong", message="Error: Download site not found.",
+         log="variable", log_lines=("SetupInitial.eif: status 407", ", lost", "SetupInitial.eif: status 407", ", lost",
+                                    "failed: neither download host serves ",
+                                    "message box: Error: Download site not found.")),
     Case("ProxyNoPassword", proxy="basic", credentials="none", message="Error: Download site not found."),
     Case("ProxyBypassed", proxy="digest", sites=("f",)),
 ]
@@ -592,6 +600,8 @@ def log_problems(prep, ctx):
     if not os.path.exists(path):
         return [f"no support log at {path}"]
     text = read(path).decode("utf-8")
+    if any(p in text for p in PROXY_PASSWORDS.values()):
+        return ["the support log holds the proxy password"]
     at = 0
     for part in c.log_lines:
         part = part.format(program=ctx.platform.final_setup_name, m1=ctx.hosts["m1"])
