@@ -1,8 +1,9 @@
 // Setup.exe's share of the C++ runtime's error paths, kept to what a window program without a
 // console can use. Linked into the program itself, these definitions stand in for the runtime
 // library's, whose objects then stay out of Setup.exe (about 180 KB of the 32-bit file).
-#include <cstdlib>
 #include <cxxabi.h>
+
+#include <cstdlib>
 #include <new>
 
 // The runtime's default terminate handler (this one by name) prints the uncaught exception's

@@ -123,8 +123,16 @@ void MaskWithMgf1(const std::uint8_t* seed, std::size_t seedSize, std::uint8_t* 
 }  // namespace
 
 CRsaOaepDecryptor::CRsaOaepDecryptor(Limbs n, Limbs e, Limbs p, Limbs q, Limbs dp, Limbs dq, Limbs qinv)
-    : m_n(std::move(n)), m_e(std::move(e)), m_p(std::move(p)), m_q(std::move(q)), m_dp(std::move(dp)),
-      m_dq(std::move(dq)), m_modN(m_n), m_modP(m_p), m_modQ(m_q), m_qinvMont(m_modP.ToMontgomery(qinv)),
+    : m_n(std::move(n)),
+      m_e(std::move(e)),
+      m_p(std::move(p)),
+      m_q(std::move(q)),
+      m_dp(std::move(dp)),
+      m_dq(std::move(dq)),
+      m_modN(m_n),
+      m_modP(m_p),
+      m_modQ(m_q),
+      m_qinvMont(m_modP.ToMontgomery(qinv)),
       m_blockBytes((BitLength(m_n) + 7) / 8) {}
 
 std::optional<CRsaOaepDecryptor> CRsaOaepDecryptor::FromPkcs8(const std::uint8_t* der, std::size_t size) {
@@ -134,8 +142,8 @@ std::optional<CRsaOaepDecryptor> CRsaOaepDecryptor::FromPkcs8(const std::uint8_t
   static_cast<void>(d);
   const Limbs one{1};
   // Montgomery arithmetic needs odd moduli; a modulus that is not p q is no key at all.
-  if (BitLength(n) > kMaxModulusBits || !IsOdd(n) || !IsOdd(p) || !IsOdd(q) || !IsOdd(e) ||
-      CompareLimbs(p, one) <= 0 || CompareLimbs(q, one) <= 0 || CompareLimbs(MultiplyLimbs(p, q), n) != 0) {
+  if (BitLength(n) > kMaxModulusBits || !IsOdd(n) || !IsOdd(p) || !IsOdd(q) || !IsOdd(e) || CompareLimbs(p, one) <= 0 ||
+      CompareLimbs(q, one) <= 0 || CompareLimbs(MultiplyLimbs(p, q), n) != 0) {
     return std::nullopt;
   }
   return CRsaOaepDecryptor(n, e, p, q, dp, dq, qinv);

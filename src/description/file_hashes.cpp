@@ -65,13 +65,9 @@ struct CSha256::CState {
 CSha256::CSha256() : m_state(std::make_unique<CState>()) {}
 CSha256::~CSha256() = default;
 
-void CSha256::Update(const void* data, std::size_t size) {
-  m_state->hash.Update(data, size);
-}
+void CSha256::Update(const void* data, std::size_t size) { m_state->hash.Update(data, size); }
 
-CSha256Digest CSha256::Final() {
-  return m_state->hash.Final();
-}
+CSha256Digest CSha256::Final() { return m_state->hash.Final(); }
 
 std::optional<CSha256Digest> Sha256OfFile(const std::wstring& path) {
   CFile file;
