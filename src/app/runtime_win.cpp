@@ -1,12 +1,12 @@
 // Setup.exe's share of the C++ runtime's error paths, kept to what a window program without a
 // console can use. Linked into the program itself, these definitions stand in for the runtime
-// library's, whose objects then stay out of Setup.exe (about 180 KB of the 32-bit file).
+// library's, whose objects then stay out of Setup.exe (about 150 KB of the 32-bit file).
 #include <cxxabi.h>
 
 #include <cstdlib>
 #include <new>
 
-// The runtime's default terminate handler (this one by name) prints the uncaught exception's
+// The runtime's default terminate handler, this function, prints the uncaught exception's
 // demangled type to stderr before it aborts. Setup.exe is a window program with no stderr to
 // read, and the demangler and the printf it uses are the largest objects left of the runtime;
 // ending at once is all the handler can usefully do.
