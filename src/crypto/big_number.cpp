@@ -6,8 +6,8 @@
 
 namespace {
 
-using Wide = std::uint64_t;
-constexpr unsigned kLimbBits = 32;
+using Wide = WideLimb;
+constexpr unsigned kLimbBits = 8 * sizeof(Limb);
 // Exponent bits taken at a time: 16 table entries save most multiplications for RSA's long
 // private exponents.
 constexpr unsigned kWindowBits = 4;
@@ -48,7 +48,7 @@ bool AtLeast(const Limb* a, std::size_t size, Limb top, const Limbs& m) {
 }  // namespace
 
 Limbs LimbsFromBytes(const std::uint8_t* bytes, std::size_t size) {
-  Limbs number((size + 3) / 4, 0);
+  Limbs number((size + sizeof(Limb) - 1) / sizeof(Limb), 0);
   for (std::size_t i = 0; i < size; ++i) {
     const std::size_t bit = 8 * (size - 1 - i);
     number[bit / kLimbBits] |= static_cast<Limb>(bytes[i]) << (bit % kLimbBits);
@@ -116,11 +116,11 @@ std::size_t BitLength(const Limbs& a) {
 CMontgomery::CMontgomery(const Limbs& oddModulus) : m_modulus(oddModulus) {
   Trim(m_modulus);
   const std::size_t s = m_modulus.size();
-  // Newton's iteration doubles the correct low bits of the inverse each step (3 -> 48).
+  // Newton's iteration doubles the correct low bits of the inverse each step (3 -> 96).
   Limb inverse = m_modulus[0];
-  for (int i = 0; i < 4; ++i) inverse *= 2 - m_modulus[0] * inverse;
+  for (int i = 0; i < 5; ++i) inverse *= 2 - m_modulus[0] * inverse;
   m_inverse = static_cast<Limb>(0 - inverse);
-  // R^2 mod m by doubling 1 modulo m 2 * 32 s times; once per key, so plain is good enough.
+  // R^2 mod m by doubling 1 modulo m 2 x (limb bits) x s times; once per key, so plain is good enough.
   m_r2.assign(s, 0);
   m_r2[0] = 1;
   for (std::size_t step = 0; step < 2 * kLimbBits * s; ++step) {

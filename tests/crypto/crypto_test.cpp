@@ -3,6 +3,7 @@
 #include <cryptopp/integer.h>
 #include <cryptopp/osrng.h>
 #include <cryptopp/pubkey.h>
+#include <cryptopp/queue.h>
 #include <cryptopp/rsa.h>
 #include <cryptopp/sha.h>
 #include <cryptopp/xed25519.h>
@@ -15,7 +16,6 @@
 #include "crypto/ed25519.h"
 #include "crypto/rsa_oaep.h"
 #include "crypto/sha.h"
-#include "eif_keys.h"
 
 namespace {
 
@@ -219,16 +219,16 @@ TEST(Ed25519Test, RefusesNonCanonicalScalarsAndKeys) {
   }
 }
 
-// A description key as eiftool makes it, with Crypto++'s view of it for encrypting.
+// A description key made as eiftool keygen makes it, in DER and as Crypto++ holds it.
 struct CKey {
   explicit CKey(unsigned bits) {
-    std::string publicPem, error;
-    EXPECT_TRUE(GenerateDescriptionKey(bits, hex, publicPem, error)) << error;
-    der = FromHex(hex);
-    CryptoPP::ArraySource source(der.data(), der.size(), true);
-    cryptopp.Load(source);
+    CryptoPP::AutoSeededRandomPool pool;
+    cryptopp.GenerateRandomWithKeySize(pool, bits);
+    CryptoPP::ByteQueue queue;
+    cryptopp.Save(queue);  // PKCS #8 PrivateKeyInfo
+    der.resize(queue.CurrentSize());
+    queue.Get(der.data(), der.size());
   }
-  std::string hex;
   Bytes der;
   CryptoPP::RSA::PrivateKey cryptopp;
 };
@@ -282,7 +282,7 @@ TEST(RsaOaepTest, DecryptsWhatCryptoppEncryptsAndRefusesChangedBlocks) {
       const Bytes message = RandomBytes(random, size);
       Bytes block(encryptor.FixedCiphertextLength());
       encryptor.Encrypt(pool, message.data(), message.size(), block.data());
-      EXPECT_EQ(OursDecrypt(key, block), message) << key.hex.size() << " " << size;
+      EXPECT_EQ(OursDecrypt(key, block), message) << key.der.size() << " " << size;
       const std::size_t bit = random() % (8 * block.size());
       block[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
       EXPECT_EQ(OursDecrypt(key, block), CryptoppDecrypt(key, block)) << "bit " << bit;
