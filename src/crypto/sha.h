@@ -7,29 +7,25 @@
 #include <cstdint>
 
 // The compression functions; a CHash around one keeps the partial block and the length.
-struct CSha1Engine {
-  static constexpr std::size_t kBlockBytes = 64;
-  static constexpr std::size_t kDigestBytes = 20;
-  using Word = std::uint32_t;
-  std::array<Word, 5> state;
+template <class WordType, std::size_t kStateWords, std::size_t kBlock, std::size_t kDigest>
+struct CShaState {
+  using Word = WordType;
+  static constexpr std::size_t kBlockBytes = kBlock;
+  static constexpr std::size_t kDigestBytes = kDigest;
+  std::array<Word, kStateWords> state;
+};
+
+struct CSha1Engine : CShaState<std::uint32_t, 5, 64, 20> {
   void Reset();
   void Compress(const std::uint8_t* block);
 };
 
-struct CSha256Engine {
-  static constexpr std::size_t kBlockBytes = 64;
-  static constexpr std::size_t kDigestBytes = 32;
-  using Word = std::uint32_t;
-  std::array<Word, 8> state;
+struct CSha256Engine : CShaState<std::uint32_t, 8, 64, 32> {
   void Reset();
   void Compress(const std::uint8_t* block);
 };
 
-struct CSha512Engine {
-  static constexpr std::size_t kBlockBytes = 128;
-  static constexpr std::size_t kDigestBytes = 64;
-  using Word = std::uint64_t;
-  std::array<Word, 8> state;
+struct CSha512Engine : CShaState<std::uint64_t, 8, 128, 64> {
   void Reset();
   void Compress(const std::uint8_t* block);
 };
