@@ -8,7 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include "description/eif_decrypt.h"
 #include "description/setup_description.h"
+#include "eif_keys.h"
 #include "system/text.h"
 
 namespace {
@@ -18,6 +20,8 @@ constexpr std::size_t kCommentBytes = 1u << 20;
 constexpr int kPlaceholders = 4096;
 constexpr int kListedFiles = 100000;
 constexpr int kPlaceholderTags = 64;
+// An EIF file of this much description: a few thousand blocks under the built-in key.
+constexpr std::size_t kDecryptBytes = 256u << 10;
 const std::string kFillerLine = "filler line of a large but plain description 0123456789\r\n";
 const std::string kTail = "[Program to run]\r\nsetup.exe\r\n[End]\r\nEnd\r\n";
 
@@ -114,10 +118,29 @@ double Run(const std::string& folder, const char* label, const std::string& text
   std::fflush(stdout);
   return seconds;
 }
+// Decrypting an EIF file of kDecryptBytes packed with the built-in key; the time of the
+// decryption alone (packing is not Setup's work).
+void RunDecrypt() {
+  std::string pem, error;
+  ByteBuffer eif;
+  const std::string text = Filler(kDecryptBytes);
+  if (!PublicPemFromPrivateKey(GetBuiltInDescriptionKey(), pem, error) ||
+      !PackEif(pem, GetBuiltInEifSignature(), ByteBuffer(text.begin(), text.end()), eif, error)) {
+    std::printf("decrypt: cannot pack: %s\n", error.c_str());
+    return;
+  }
+  std::optional<ByteBuffer> plain;
+  std::size_t size = 0;
+  const auto start = std::chrono::steady_clock::now();
+  DecryptEifBytes(eif, plain, size, GetBuiltInDescriptionKey(), GetBuiltInEifSignature());
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%-34s %9zu bytes  %8.3f s  %s\n", "decrypt EIF (built-in key)", eif.size(), seconds,
+              plain && size == text.size() ? "ok" : "FAILED");
+}
 }  // namespace
 
 // Arguments: the cases to run ("placeholders", "files", "comments", "brackets", "inserted",
-// "spaces"); all when none.
+// "spaces", "decrypt"); all when none.
 int main(int argc, char** argv) {
   auto wanted = [argc, argv](const std::string& name) {
     if (argc < 2) return true;
@@ -136,6 +159,7 @@ int main(int argc, char** argv) {
   if (wanted("brackets")) Run(folder, "16 MiB, 4096 bracket names", BracketNames(), baseline);
   if (wanted("inserted")) Run(folder, "4000 lookups in inserted text", InsertedText(), baseline);
   if (wanted("spaces")) Run(folder, "16 MiB, white-space runs", SpaceRuns(), baseline);
+  if (wanted("decrypt")) RunDecrypt();
   std::filesystem::remove_all(folder);
   return 0;
 }

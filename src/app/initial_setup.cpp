@@ -12,6 +12,7 @@
 #include "system/path.h"
 #include "system/program_folder.h"
 #include "system/support_log.h"
+#include "system/text.h"
 
 namespace {
 const wchar_t kDefaultPathPrefix[] = L"/downloads/Setups/";
@@ -80,7 +81,7 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
   const auto serves = [&](const std::wstring& host) {
     const std::int64_t length = ProbeUrlLength(urlOn(host), m_transport);
     const bool chosen = length >= kMinimumDeclaredLength;
-    m_log.Write(L"host " + host + L": declares " + std::to_wstring(length) + L" bytes for the description" +
+    m_log.Write(L"host " + host + L": declares " + DecimalText(length) + L" bytes for the description" +
                 (chosen ? L", chosen" : L", lost (1000 needed; 0 is no answer, an error status or no length)"));
     return chosen;
   };
@@ -128,7 +129,7 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
       total += ProbeUrlLength(m_trust.scheme + downloadSite + remote, m_transport);
     }
   }
-  m_log.Write(L"byte total of the listed files: " + std::to_wstring(total));
+  m_log.Write(L"byte total of the listed files: " + DecimalText(total));
   if (progressWindow != nullptr) progressWindow->SetProgressTotal(total);
   // A description with "File Hashes" vouches for every listed file, whichever way it arrives.
   const std::optional<CFileHashes> hashes = CFileHashes::From(m_description);
@@ -184,7 +185,7 @@ std::wstring CSetupApp::FindDownloadSite() {
   for (bool more = m_description.GetFirstSite(site); more; more = m_description.GetNextSite(site)) {
     const std::int64_t length = ProbeUrlLength(m_trust.scheme + site + remote0, m_transport);
     const bool chosen = length > kMinimumDeclaredLength;
-    m_log.Write(L"site " + WithoutCredentials(site) + L": declares " + std::to_wstring(length) + L" bytes for " + remote0 +
+    m_log.Write(L"site " + WithoutCredentials(site) + L": declares " + DecimalText(length) + L" bytes for " + remote0 +
                 (chosen ? L", chosen" : L", lost (more than 1000 needed; 0 is no answer, an error status or no length)"));
     if (chosen) return site;
   }

@@ -8,6 +8,7 @@
 #include "system/folders.h"
 #include "system/path.h"
 #include "system/process.h"
+#include "system/text.h"
 #include "websetup_config.h"
 
 CSetupApp::CSetupApp(CDownloadHosts hosts, IClock& clock, IHttpTransport& transport)
@@ -121,7 +122,7 @@ bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::ws
   while (WaitForProcess(process, kFinalSetupWaitSliceMs, &exitCode) == WaitResult::Timeout) {
   }
   CloseProcess(process);
-  m_log.Write(L"final setup ended with exit code " + std::to_wstring(exitCode));
+  m_log.Write(L"final setup ended with exit code " + DecimalText(exitCode));
   return true;
 }
 

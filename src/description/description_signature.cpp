@@ -1,11 +1,7 @@
-// Ed25519 verification of description files with Crypto++.
+// Ed25519 verification of description files.
 #include "description/description_signature.h"
 
-#include <cryptopp/cryptlib.h>
-#include <cryptopp/xed25519.h>
-
-#include <new>
-
+#include "crypto/ed25519.h"
 #include "system/text.h"
 
 std::string SigningKeyFromHex(std::string_view hex) {
@@ -17,14 +13,8 @@ std::string SigningKeyFromHex(std::string_view hex) {
 
 bool IsValidDescriptionSignature(const ByteBuffer& file, const ByteBuffer& signature, std::string_view publicKey) {
   if (publicKey.size() != kSigningPublicKeyBytes || signature.size() != kDescriptionSignatureBytes) return false;
-  try {
-    const CryptoPP::ed25519Verifier verifier(reinterpret_cast<const CryptoPP::byte*>(publicKey.data()));
-    return verifier.VerifyMessage(file.data(), file.size(), signature.data(), signature.size());
-  } catch (const CryptoPP::Exception&) {
-    return false;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  return VerifyEd25519(reinterpret_cast<const std::uint8_t*>(publicKey.data()), file.data(), file.size(),
+                       signature.data());
 }
 
 bool HasValidSignatureFile(const std::wstring& path, const ByteBuffer& file, std::string_view publicKey) {

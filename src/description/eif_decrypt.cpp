@@ -1,15 +1,10 @@
-// EIF decryption with Crypto++ and the plain reading of ".ini" descriptions.
+// EIF decryption and the plain reading of ".ini" descriptions.
 #include "description/eif_decrypt.h"
-
-#include <cryptopp/cryptlib.h>
-#include <cryptopp/filters.h>
-#include <cryptopp/hex.h>
-#include <cryptopp/osrng.h>
-#include <cryptopp/rsa.h>
 
 #include <algorithm>
 #include <new>
 
+#include "crypto/rsa_oaep.h"
 #include "system/file.h"
 #include "system/text.h"
 
@@ -38,27 +33,33 @@ bool SignatureMatches(const ByteBuffer& file, std::wstring_view signature) {
   return DecodeNarrowText(start) == signature;
 }
 
+// The key from its hex text (either case, an even number of digits and nothing else).
+std::optional<CRsaOaepDecryptor> KeyFromHex(std::string_view hex) {
+  if (hex.size() % 2 != 0) return std::nullopt;
+  ByteBuffer der(hex.size() / 2);
+  if (!DecodeHexDigits(std::wstring(hex.begin(), hex.end()), der.data(), der.size())) return std::nullopt;
+  return CRsaOaepDecryptor::FromPkcs8(der.data(), der.size());
+}
+
 // Decrypts the cipher part block by block; nothing unless every block is a whole, valid one.
 std::optional<ByteBuffer> DecryptBlocks(const std::uint8_t* cipher, std::size_t cipherLength, std::string_view key,
                                         std::size_t& size) {
-  CryptoPP::StringSource keySource(reinterpret_cast<const CryptoPP::byte*>(key.data()), key.size(), true,
-                                   new CryptoPP::HexDecoder);
-  CryptoPP::RSAES_OAEP_SHA_Decryptor decryptor(keySource);
-  const std::size_t k = decryptor.FixedCiphertextLength();
-  const std::size_t m = decryptor.FixedMaxPlaintextLength();
+  const std::optional<CRsaOaepDecryptor> decryptor = KeyFromHex(key);
+  if (!decryptor) return std::nullopt;
+  const std::size_t k = decryptor->CipherBlockBytes();
+  const std::size_t m = decryptor->MaxPlainBytes();
   // Only whole blocks can be valid, so a ragged cipher part is refused before any output is
   // allocated, and the output never exceeds the cipher part it comes from.
   if (k == 0 || cipherLength % k != 0) return std::nullopt;
   const std::size_t n = cipherLength / k;
   ByteBuffer out(n * m + 1, 0);
   for (std::size_t pos = 0; pos < cipherLength; pos += k) {
-    CryptoPP::AutoSeededRandomPool random;
-    const CryptoPP::DecodingResult result = decryptor.Decrypt(random, cipher + pos, k, out.data() + size);
-    if (!result.isValidCoding) {
+    const std::optional<std::size_t> length = decryptor->Decrypt(cipher + pos, out.data() + size);
+    if (!length) {
       size = 0;
       return std::nullopt;
     }
-    size += result.messageLength;
+    size += *length;
   }
   return out;
 }
@@ -86,8 +87,6 @@ void DecryptEifBytes(const ByteBuffer& file, std::optional<ByteBuffer>& buffer, 
     const std::size_t header = signature.size() + 1;
     if (file.size() < header || !SignatureMatches(file, signature)) return;
     buffer = DecryptBlocks(file.data() + header, file.size() - header, key, size);
-  } catch (const CryptoPP::Exception&) {
-    buffer.reset();
   } catch (const std::bad_alloc&) {
     buffer.reset();
   }

@@ -1,8 +1,7 @@
-// The "File Hashes" lines of a description, and SHA-256 with Crypto++.
+// The "File Hashes" lines of a description, and SHA-256 while files are written.
 #include "description/file_hashes.h"
 
-#include <cryptopp/sha.h>
-
+#include "crypto/sha.h"
 #include "description/setup_description.h"
 #include "description/tag_parser.h"
 #include "system/file.h"
@@ -60,21 +59,15 @@ std::optional<CSha256Digest> CFileHashes::For(const std::wstring& localName) con
 }
 
 struct CSha256::CState {
-  CryptoPP::SHA256 hash;
+  CSha256Hash hash;
 };
 
 CSha256::CSha256() : m_state(std::make_unique<CState>()) {}
 CSha256::~CSha256() = default;
 
-void CSha256::Update(const void* data, std::size_t size) {
-  m_state->hash.Update(static_cast<const CryptoPP::byte*>(data), size);
-}
+void CSha256::Update(const void* data, std::size_t size) { m_state->hash.Update(data, size); }
 
-CSha256Digest CSha256::Final() {
-  CSha256Digest digest{};
-  m_state->hash.Final(digest.data());
-  return digest;
-}
+CSha256Digest CSha256::Final() { return m_state->hash.Final(); }
 
 std::optional<CSha256Digest> Sha256OfFile(const std::wstring& path) {
   CFile file;

@@ -53,8 +53,8 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
   int attemptsLeft = kDownloadAttempts;
   while (attemptsLeft > 0) {
     const std::wstring attemptText = L"download " + WithoutCredentials(url) + L" attempt " +
-                                     std::to_wstring(kDownloadAttempts - attemptsLeft + 1) + L" of " +
-                                     std::to_wstring(kDownloadAttempts);
+                                     DecimalText(kDownloadAttempts - attemptsLeft + 1) + L" of " +
+                                     DecimalText(kDownloadAttempts);
     CAttempt attempt;
     attempt.destination = destination;
     attempt.window = progressWindow;
@@ -62,7 +62,7 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
     if (expected) attempt.hash = std::make_unique<CSha256>();
     const Outcome outcome = RunAttempt(url, attempt);
     if (outcome == Outcome::Succeeded) {
-      Log(attemptText + L": " + std::to_wstring(attempt.received) + L" bytes into " + destination);
+      Log(attemptText + L": " + DecimalText(attempt.received) + L" bytes into " + destination);
       return true;
     }
     attempt.file.Close();
@@ -94,7 +94,7 @@ CDownloader::Outcome CDownloader::RunAttempt(const std::wstring& url, CAttempt& 
   std::unique_ptr<IHttpResponse> response = m_transport.Open(url);
   // An error status answers with a page about the error, never with the file asked for.
   if (response == nullptr || response->StatusCode() >= kFirstErrorStatus) {
-    attempt.failure = response == nullptr ? L"no response" : L"status " + std::to_wstring(response->StatusCode());
+    attempt.failure = response == nullptr ? L"no response" : L"status " + DecimalText(response->StatusCode());
     response.reset();
     attempt.file.Close();
     return Outcome::Failed;
@@ -155,7 +155,7 @@ std::optional<CDownloader::Outcome> CDownloader::EndOfData(CAttempt& attempt) {
   // Unsigned difference: correct across the tick counter's wrap-around.
   const std::uint32_t waited = now - *attempt.emptyReadTick;
   if (waited > kGracePeriodMs) {
-    attempt.failure = ReceivedText(attempt) + L", then no more data for " + std::to_wstring(waited) + L" ms";
+    attempt.failure = ReceivedText(attempt) + L", then no more data for " + DecimalText(waited) + L" ms";
     return Outcome::Failed;
   }
   return std::nullopt;
@@ -193,7 +193,7 @@ bool CDownloader::Flush(CAttempt& attempt) {
 }
 
 std::wstring CDownloader::ReceivedText(const CAttempt& attempt) {
-  return std::to_wstring(attempt.received) + L" of " + std::to_wstring(attempt.declaredLength) + L" declared bytes";
+  return DecimalText(attempt.received) + L" of " + DecimalText(attempt.declaredLength) + L" declared bytes";
 }
 
 void CDownloader::Log(const std::wstring& text) {

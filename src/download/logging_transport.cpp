@@ -1,9 +1,17 @@
 // The logging transport (see logging_transport.h).
 #include "download/logging_transport.h"
 
+#include <cstdint>
+
+#include "system/text.h"
+
 namespace {
 
-std::wstring Number(std::uint64_t value) { return std::to_wstring(value); }
+// Declared lengths are a server's word: one beyond the signed range is shown as what it is.
+std::wstring Number(std::uint64_t value) {
+  if (value > static_cast<std::uint64_t>(INT64_MAX)) return L"more than " + DecimalText(INT64_MAX);
+  return DecimalText(static_cast<std::int64_t>(value));
+}
 
 // Counts what the caller reads and says so when the response is closed.
 class CLoggedResponse final : public IHttpResponse {
@@ -55,7 +63,7 @@ std::unique_ptr<IHttpResponse> CLoggingTransport::Open(const std::wstring& url) 
                 L"redirect refused)" + took);
     return nullptr;
   }
-  std::wstring line = L"GET " + shown + L": status " + std::to_wstring(response->StatusCode()) +
+  std::wstring line = L"GET " + shown + L": status " + DecimalText(response->StatusCode()) +
                       L", declared length " + Number(response->DeclaredLength());
   const std::wstring final = WithoutCredentials(response->FinalUrl());
   if (!final.empty() && final != shown) line += L", redirected to " + final;

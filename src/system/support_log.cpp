@@ -2,7 +2,6 @@
 #include "system/support_log.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <string_view>
 
 #include "system/text.h"
@@ -29,10 +28,9 @@ void CSupportLog::Write(const std::wstring& text) {
   const std::lock_guard<std::mutex> lock(m_mutex);
   if (!m_file.IsOpen()) return;
   const std::uint32_t elapsed = m_clock.TickCount() - m_openedTick;
-  wchar_t stamp[32];
-  std::swprintf(stamp, sizeof stamp / sizeof stamp[0], L" +%u.%03us ", static_cast<unsigned>(elapsed / 1000),
-                static_cast<unsigned>(elapsed % 1000));
-  std::wstring line = FormatUtcTime(m_clock.UtcSeconds()) + stamp;
+  std::wstring line = FormatUtcTime(m_clock.UtcSeconds()) + L" +" + DecimalText(elapsed / 1000) + L".";
+  AppendPadded(line, elapsed % 1000, 3);
+  line += L"s ";
   for (const wchar_t c : text) line += (c < L' ' || c == 0x7f) ? L' ' : c;
   line += L'\n';
   const std::string bytes = ToUtf8(line);

@@ -2,7 +2,6 @@
 #include "system/text.h"
 
 #include <cstdint>
-#include <cwchar>
 
 #include "system/text_internal.h"
 
@@ -168,6 +167,27 @@ bool DecodeHexDigits(std::wstring_view hex, std::uint8_t* out, std::size_t count
   return true;
 }
 
+// Written here because the formatted-print family (std::to_wstring included) would add its
+// whole engine to Setup.exe.
+void AppendPadded(std::wstring& text, std::int64_t value, std::size_t width) {
+  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  const std::size_t signWidth = value < 0 ? 1 : 0;
+  if (value < 0) text += L'-';
+  if (digits.size() + signWidth < width) text.append(width - digits.size() - signWidth, L'0');
+  text += digits;
+}
+
+std::wstring DecimalText(std::int64_t value) {
+  std::wstring text;
+  AppendPadded(text, value, 0);
+  return text;
+}
+
 // Days since 1970-01-01 to a civil date in the proleptic Gregorian calendar, by eras of 400
 // years, so no platform's gmtime (absent or differently named on each) is needed.
 std::wstring FormatUtcTime(std::int64_t utcSeconds) {
@@ -187,9 +207,13 @@ std::wstring FormatUtcTime(std::int64_t utcSeconds) {
   const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
   const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
   const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  wchar_t text[40];
-  std::swprintf(text, sizeof text / sizeof text[0], L"%02d-%02d-%04d %02d:%02d:%02d", static_cast<int>(day),
-                static_cast<int>(month), static_cast<int>(year), static_cast<int>(secondOfDay / 3600),
-                static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
+  // "dd-mm-yyyy hh:mm:ss"
+  std::wstring text;
+  const std::int64_t fields[] = {day, month, year, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60};
+  const wchar_t separators[] = L" -- ::";
+  for (std::size_t i = 0; i < 6; ++i) {
+    if (i > 0) text += separators[i];
+    AppendPadded(text, fields[i], i == 2 ? 4 : 2);
+  }
   return text;
 }

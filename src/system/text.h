@@ -36,5 +36,10 @@ bool IsWideSpace(wchar_t c);
 // Lower-cases the whole text as the platform's text rules do (CharLowerW on Windows).
 std::wstring LowerCase(std::wstring_view text);
 
+// value in decimal, zero-padded to width characters as printf's "%0*d" does (a sign counts).
+void AppendPadded(std::wstring& text, std::int64_t value, std::size_t width);
+// value in decimal, as std::to_wstring gives it, without the formatted-print engine.
+std::wstring DecimalText(std::int64_t value);
+
 // UTC seconds since 1970 as "%d-%m-%Y %H:%M:%S" (day-month-year, 24-hour clock).
 std::wstring FormatUtcTime(std::int64_t utcSeconds);

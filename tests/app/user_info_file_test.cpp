@@ -54,4 +54,7 @@ TEST(InstallTimeTest, FormatsUtcAsDayMonthYear) {
   EXPECT_EQ(FormatInstallTime(951782400), L"29-02-2000 00:00:00");
   EXPECT_EQ(FormatInstallTime(4102444799), L"31-12-2099 23:59:59");
   EXPECT_EQ(FormatInstallTime(-1), L"31-12-1969 23:59:59");
+  // Years beyond four digits and before year 0 keep printf's "%04d" form.
+  EXPECT_EQ(FormatInstallTime(253402300800), L"01-01-10000 00:00:00");
+  EXPECT_EQ(FormatInstallTime(-62167219201), L"31-12--001 23:59:59");
 }
