@@ -7,7 +7,6 @@
 #include "system/text.h"
 
 bool CSupportLog::Open(const std::wstring& path) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
   m_file.Close();
   // Made empty first when missing, then always appended to, which leaves it readable meanwhile.
   if (!m_file.Open(path, CFile::Mode::Append)) {
@@ -19,13 +18,9 @@ bool CSupportLog::Open(const std::wstring& path) {
   return true;
 }
 
-bool CSupportLog::IsOpen() const {
-  const std::lock_guard<std::mutex> lock(m_mutex);
-  return m_file.IsOpen();
-}
+bool CSupportLog::IsOpen() const { return m_file.IsOpen(); }
 
 void CSupportLog::Write(const std::wstring& text) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
   if (!m_file.IsOpen()) return;
   const std::uint32_t elapsed = m_clock.TickCount() - m_openedTick;
   std::wstring line = FormatUtcTime(m_clock.UtcSeconds()) + L" +" + DecimalText(elapsed / 1000) + L".";

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "system/clock.h"
@@ -19,12 +18,11 @@ class CSupportLog {
   // One line: the UTC time, the seconds since the log was opened and the text, as UTF-8.
   // Line breaks and other control characters in the text become spaces, so that nothing a
   // server sends can forge a line. Written at once (no buffer), so a crash keeps every line
-  // before it. Any thread may write.
+  // before it. The run writes from its one thread (downloads run in it too), so no lock.
   void Write(const std::wstring& text);
 
  private:
   IClock& m_clock;
-  mutable std::mutex m_mutex;
   CFile m_file;
   std::uint32_t m_openedTick = 0;
 };
