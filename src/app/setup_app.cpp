@@ -47,6 +47,7 @@ void CSetupApp::OpenSupportLog() {
 bool CSetupApp::OpenSupportLogAt(const std::wstring& path) {
   if (!m_log.Open(path)) return false;
   m_log.Write(L"Setup started: " + GetModulePath());
+  m_log.Write(L"proxy: " + m_transport.ProxyText());
   SetMessageBoxObserver([this](const std::wstring& text) { m_log.Write(L"message box: " + text); });
   return true;
 }

@@ -32,6 +32,9 @@ class IHttpResponse {
   // The URL the final response came from after redirects; empty where unknown (libcurl: where
   // no redirect was followed).
   virtual std::wstring FinalUrl() const { return {}; }
+  // True when the request went over a connection an earlier request had opened (libcurl; a
+  // WinINet keeps its pool to itself and answers false).
+  virtual bool ReusedConnection() const { return false; }
 };
 
 class IHttpTransport {
@@ -40,6 +43,8 @@ class IHttpTransport {
   // Sends the standard request for url and returns once the final response's headers are in;
   // null when no response arrives (host not found, no connection, too many redirects).
   virtual std::unique_ptr<IHttpResponse> Open(const std::wstring& url) = 0;
+  // Which proxy the requests take, for the support log, never with a user name or password.
+  virtual std::wstring ProxyText() const { return {}; }
 };
 
 // The platform's transport (WinINet, or libcurl); it lives for the whole process. Certificates

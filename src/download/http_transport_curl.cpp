@@ -7,12 +7,14 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
 
 #include "download/http_transport.h"
 #include "download/request_url.h"
+#include "system/support_log.h"
 #include "system/text.h"
 
 namespace {
@@ -86,6 +88,10 @@ class CCurlResponse final : public IHttpResponse {
   std::uint64_t DeclaredLength() const override { return m_declaredLength; }
   std::int64_t Read(void* buffer, std::size_t size) override;
   std::wstring FinalUrl() const override;
+  bool ReusedConnection() const override {
+    long opened = 0;
+    return curl_easy_getinfo(m_easy, CURLINFO_NUM_CONNECTS, &opened) == CURLE_OK && opened == 0;
+  }
 
  private:
   static std::size_t OnHeader(char* data, std::size_t, std::size_t size, void* self);
@@ -351,6 +357,19 @@ class CCurlTransport final : public IHttpTransport {
   }
 
   void TrustCaFile(const std::string& path) { m_caFile = path; }
+
+  // libcurl takes its proxy from these variables, as every command-line tool here does.
+  std::wstring ProxyText() const override {
+    std::wstring text;
+    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
+                             "NO_PROXY"}) {
+      const char* value = std::getenv(name);
+      if (value != nullptr && *value != 0) {
+        text += (text.empty() ? L"" : L", ") + FromUtf8(name) + L"=" + WithoutCredentials(FromUtf8(value));
+      }
+    }
+    return text.empty() ? L"none (no proxy variable set)" : text;
+  }
 
  private:
   CCurlLibrary m_library;  // first: the share below is made after it and cleaned up before it

@@ -132,6 +132,8 @@ class CWinInetResponse final : public IHttpResponse {
 
 class CWinInetTransport final : public IHttpTransport {
  public:
+  std::wstring ProxyText() const override { return L"the system's proxy settings, without automatic discovery"; }
+
   std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
     const CWinInetApi* api = WinInetApi();
     if (api == nullptr) return nullptr;

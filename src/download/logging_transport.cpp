@@ -67,6 +67,7 @@ std::unique_ptr<IHttpResponse> CLoggingTransport::Open(const std::wstring& url) 
                       L", declared length " + Number(response->DeclaredLength());
   const std::wstring final = WithoutCredentials(response->FinalUrl());
   if (!final.empty() && final != shown) line += L", redirected to " + final;
+  if (response->ReusedConnection()) line += L", on a kept connection";
   m_log.Write(line + took);
   return std::make_unique<CLoggedResponse>(std::move(response), shown, m_log, m_clock);
 }

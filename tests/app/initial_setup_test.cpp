@@ -71,6 +71,8 @@ TEST_F(InitialSetupTest, TheSupportLogSaysWhyTheRunFailed) {
   const std::string log = ReadFileBytes(logPath);
   const std::string primary = Host(m_primary), secondary = Host(m_secondary);
   const std::vector<std::string> expected = {
+      "Setup started: ",
+      "proxy: ",
       "host " + primary + ": declares 999 bytes for the description, lost",
       "host " + secondary + ": declares ",
       ", chosen",

@@ -248,7 +248,7 @@ FAULT_CASES = [
     Case("ProxyDigest", proxy="digest"),
     # The proxy's refusal is an error status, so neither host passes the probe.
     Case("ProxyWrongPassword", proxy="digest", credentials="wrong", message="Error: Download site not found.",
-         log="variable", log_lines=("SetupInitial.eif: status 407", ", lost", "SetupInitial.eif: status 407", ", lost",
+         log="variable", log_lines=("proxy: http_proxy=http://127.0.0.1:", "SetupInitial.eif: status 407", ", lost", "SetupInitial.eif: status 407", ", lost",
                                     "failed: neither download host serves ",
                                     "message box: Error: Download site not found.")),
     Case("ProxyNoPassword", proxy="basic", credentials="none", message="Error: Download site not found."),
