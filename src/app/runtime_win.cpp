@@ -18,6 +18,8 @@ void __verbose_terminate_handler() { std::abort(); }
 // catches none of those errors (only std::bad_alloc), so such an error ends the program, as an
 // uncaught exception would; throwing it would bring in the runtime's exception classes with
 // their message strings (a second, reference-counted std::string with its own instantiations).
+// Any other of the runtime's __throw_ functions used by Setup's code (std::mutex's, say) pulls
+// in the runtime's own copies of these too, and the link then fails on their two definitions.
 namespace std {
 void __throw_bad_alloc() { throw std::bad_alloc(); }
 void __throw_bad_array_new_length() { throw std::bad_array_new_length(); }
