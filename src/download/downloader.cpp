@@ -52,23 +52,21 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
   }
   int attemptsLeft = kDownloadAttempts;
   while (attemptsLeft > 0) {
-    const std::wstring attemptText = L"download " + WithoutCredentials(url) + L" attempt " +
-                                     DecimalText(kDownloadAttempts - attemptsLeft + 1) + L" of " +
-                                     DecimalText(kDownloadAttempts);
     CAttempt attempt;
     attempt.destination = destination;
     attempt.window = progressWindow;
     attempt.expected = &expected;
     if (expected) attempt.hash = std::make_unique<CSha256>();
     const Outcome outcome = RunAttempt(url, attempt);
+    const int number = kDownloadAttempts - attemptsLeft + 1;
     if (outcome == Outcome::Succeeded) {
-      Log(attemptText + L": " + DecimalText(attempt.received) + L" bytes into " + destination);
+      LogAttempt(url, number, attempt, true);
       return true;
     }
     attempt.file.Close();
     DeleteFileInFolder(attempt.folder, attempt.name);
     if (attempt.backupTaken) RenameInFolder(attempt.folder, attempt.name + kBackupSuffix, attempt.name);
-    Log(attemptText + L" failed: " + attempt.failure + (attempt.backupTaken ? L"; the earlier copy is back" : L""));
+    LogAttempt(url, number, attempt, false);
     m_clock.Sleep(kRetryPauseMs);
     // A write that failed (a full disk) would fail again: no further attempt.
     attemptsLeft = outcome == Outcome::FailedNoRetry ? 0 : attemptsLeft - 1;
@@ -198,6 +196,19 @@ std::wstring CDownloader::ReceivedText(const CAttempt& attempt) {
 
 void CDownloader::Log(const std::wstring& text) {
   if (m_log != nullptr) m_log->Write(text);
+}
+
+// Built only for an open log: a run without one pays nothing per attempt.
+void CDownloader::LogAttempt(const std::wstring& url, int number, const CAttempt& attempt, bool succeeded) {
+  if (m_log == nullptr || !m_log->IsOpen()) return;
+  std::wstring text = L"download " + WithoutCredentials(url) + L" attempt " + DecimalText(number) + L" of " +
+                      DecimalText(kDownloadAttempts);
+  if (succeeded) {
+    text += L": " + DecimalText(attempt.received) + L" bytes into " + attempt.destination;
+  } else {
+    text += L" failed: " + attempt.failure + (attempt.backupTaken ? L"; the earlier copy is back" : L"");
+  }
+  m_log->Write(text);
 }
 
 void CDownloader::Report(CAttempt& attempt, std::size_t chunkBytes) {

@@ -78,6 +78,7 @@ class CDownloader {
   void Report(CAttempt& attempt, std::size_t chunkBytes);
   static std::wstring ReceivedText(const CAttempt& attempt);
   void Log(const std::wstring& text);
+  void LogAttempt(const std::wstring& url, int number, const CAttempt& attempt, bool succeeded);
 
   IClock& m_clock;
   IHttpTransport& m_transport;
