@@ -45,6 +45,18 @@ std::wstring FinalUrl(const CWinInetApi& api, HINTERNET handle) {
   return url;
 }
 
+// Called on the requesting thread while InternetOpenUrlW sends the request (and again for each
+// redirect), before the response is read: the stall limit is set on the request handle itself.
+// Inheriting it from the Internet handle is enough for Windows' WinINet, but wine's request
+// handles start without a limit, and a limit set once the response is open no longer reaches
+// its socket. The context is the loaded WinINet.
+void CALLBACK OnRequestStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void*, DWORD) {
+  if (status != INTERNET_STATUS_SENDING_REQUEST) return;
+  const auto* api = reinterpret_cast<const CWinInetApi*>(context);
+  DWORD stallLimit = kStallLimitMs;
+  api->setOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
+}
+
 template <typename T>
 T Entry(HMODULE module, const char* name) {
   // Through void* because a FARPROC is no particular function type.
@@ -61,6 +73,7 @@ CWinInetApi LoadWinInet() {
   api.queryInfo = Entry<decltype(api.queryInfo)>(module, "HttpQueryInfoW");
   api.queryOption = Entry<decltype(api.queryOption)>(module, "InternetQueryOptionW");
   api.setOption = Entry<decltype(api.setOption)>(module, "InternetSetOptionW");
+  api.setStatusCallback = Entry<decltype(api.setStatusCallback)>(module, "InternetSetStatusCallbackW");
   api.readFile = Entry<decltype(api.readFile)>(module, "InternetReadFile");
   api.closeHandle = Entry<decltype(api.closeHandle)>(module, "InternetCloseHandle");
   return api;
@@ -139,16 +152,17 @@ class CWinInetTransport final : public IHttpTransport {
     if (api == nullptr) return nullptr;
     HINTERNET internet = api->open(kUserAgent, kAccessType, nullptr, nullptr, 0);
     if (internet == nullptr) return nullptr;
-    // Inherited by the request: a server that stops sending fails the read after the same
-    // limit as on every platform, whatever this WinINet's own default. (wine 8's WinINet
-    // ignores the option and waits without limit.)
+    // A server that stops sending fails the read after the same limit as on every platform,
+    // whatever this WinINet's own default: set here to be inherited by the request, and on the
+    // request itself by the status callback, which needs a context other than 0 to be called.
     DWORD stallLimit = kStallLimitMs;
     api->setOption(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
+    api->setStatusCallback(internet, OnRequestStatus);
     // Certificates are WinINet's own checks against the system's store: no flag here ever
     // waives one. WinINet refuses to follow an https request down to plain http, but not every
     // version does (wine's follows it), so an https request whose response came from anything
     // but https is dropped unread: a compromised mirror cannot serve a file over plain http.
-    HINTERNET handle = api->openUrl(internet, url.c_str(), nullptr, 0, kUrlFlags, 0);
+    HINTERNET handle = api->openUrl(internet, url.c_str(), nullptr, 0, kUrlFlags, reinterpret_cast<DWORD_PTR>(api));
     if (handle != nullptr && IsHttpsUrl(url) && !IsHttpsUrl(FinalUrl(*api, handle))) {
       api->closeHandle(handle);
       handle = nullptr;
@@ -167,6 +181,7 @@ const CWinInetApi* WinInetApi() {
   static const CWinInetApi api = LoadWinInet();
   const bool complete = api.getConnectedState != nullptr && api.open != nullptr && api.openUrl != nullptr &&
                         api.queryInfo != nullptr && api.queryOption != nullptr && api.setOption != nullptr &&
+                        api.setStatusCallback != nullptr &&
                         api.readFile != nullptr && api.closeHandle != nullptr;
   return complete ? &api : nullptr;
 }

@@ -12,6 +12,7 @@ struct CWinInetApi {
   decltype(&::HttpQueryInfoW) queryInfo = nullptr;
   decltype(&::InternetQueryOptionW) queryOption = nullptr;
   decltype(&::InternetSetOptionW) setOption = nullptr;
+  decltype(&::InternetSetStatusCallbackW) setStatusCallback = nullptr;
   decltype(&::InternetReadFile) readFile = nullptr;
   decltype(&::InternetCloseHandle) closeHandle = nullptr;
 };
