@@ -42,16 +42,28 @@ TEST_F(EifDecryptTest, RoundTripsAMultiBlockDescription) {
 }
 
 // Catches gaps or padding between short blocks, a wrong buffer length, or missing zero bytes
-// behind the plaintext.
+// behind the plaintext; with three blocks and with nine, whose later half another thread
+// decrypts (a piece lost, moved or left twice where the halves meet).
 TEST_F(EifDecryptTest, JoinsShortBlocksWithoutGaps) {
-  const std::string a(10, 'a'), b(kMaxPiece, 'b'), c(1, 'c');
-  std::size_t size = 0;
-  const auto buffer = Decrypt(EifHeader() + CipherPart(a) + CipherPart(b) + CipherPart(c), size);
-  ASSERT_TRUE(buffer);
-  EXPECT_EQ(size, 97u);
-  EXPECT_EQ(Plaintext(*buffer, size), a + b + c);
-  ASSERT_EQ(buffer->size(), 3 * kMaxPiece + 1);
-  for (std::size_t i = size; i < buffer->size(); ++i) EXPECT_EQ((*buffer)[i], 0) << i;
+  const struct {
+    std::vector<std::size_t> pieces;
+    std::size_t size;
+  } cases[] = {{{10, kMaxPiece, 1}, 97}, {{10, kMaxPiece, 1, 40, 3, 2, kMaxPiece, 7, 33}, 268}};
+  for (const auto& c : cases) {
+    std::string eif = EifHeader(), plain;
+    for (std::size_t i = 0; i < c.pieces.size(); ++i) {
+      const std::string piece(c.pieces[i], static_cast<char>('a' + i));
+      eif += CipherPart(piece);
+      plain += piece;
+    }
+    std::size_t size = 0;
+    const auto buffer = Decrypt(eif, size);
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(size, c.size);
+    EXPECT_EQ(Plaintext(*buffer, size), plain);
+    ASSERT_EQ(buffer->size(), c.pieces.size() * kMaxPiece + 1);
+    for (std::size_t i = size; i < buffer->size(); ++i) EXPECT_EQ((*buffer)[i], 0) << i;
+  }
 }
 
 // Catches the byte-order mark being consumed here instead of by the loader.
@@ -110,6 +122,14 @@ INSTANTIATE_TEST_SUITE_P(
         CRejectCase{
             "third block from another key",
             [] { return EifHeader() + CipherPart("one") + CipherPart("two") + CipherPart("three", OtherKeyPem()); }},
+        CRejectCase{"first of nine blocks damaged",
+                    [] {
+                      std::string eif = MakeEif(std::string(9 * kMaxPiece, 'x'));
+                      eif[20] = static_cast<char>(eif[20] ^ 1);
+                      return eif;
+                    }},
+        CRejectCase{"last of nine blocks from another key",
+                    [] { return MakeEif(std::string(8 * kMaxPiece, 'x')) + CipherPart("nine", OtherKeyPem()); }},
         CRejectCase{"cipher part of 2k + 10 bytes",
                     [] { return EifHeader() + CipherPart("one") + CipherPart("two") + std::string(10, 'x'); }},
         CRejectCase{"cipher part of 2k + 100 bytes (rounds up to three blocks)",
