@@ -2,12 +2,16 @@
 // /proc/self/exe.
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 
@@ -50,19 +54,35 @@ ProcessHandle StartProgram(const std::wstring& program, const std::wstring& work
 
 WaitResult WaitForProcess(ProcessHandle process, std::uint32_t milliseconds, int* exitCode) {
   const auto pid = static_cast<pid_t>(process);
-  for (std::uint64_t waited = 0;; waited += kPollNanoseconds / 1000000) {
+  // A process descriptor becomes readable the moment the process ends, so the wait ends with
+  // it; checking every kPollNanoseconds instead keeps a run up to that long after a short
+  // final setup. The checks remain for a kernel without process descriptors.
+  const int descriptor = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  WaitResult result = WaitResult::Timeout;
+  for (;;) {
     int status = 0;
     const pid_t r = ::waitpid(pid, &status, WNOHANG);
     if (r == pid || (r < 0 && errno != EINTR)) {
       if (exitCode != nullptr) {
         *exitCode = r != pid ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
-      return WaitResult::Ended;
+      result = WaitResult::Ended;
+      break;
     }
-    if (waited >= milliseconds) return WaitResult::Timeout;
-    timespec pause{0, kPollNanoseconds};
-    ::nanosleep(&pause, nullptr);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    if (descriptor >= 0) {
+      pollfd ended{descriptor, POLLIN, 0};
+      ::poll(&ended, 1, static_cast<int>(left.count()));
+    } else {
+      const auto pause = std::min<std::chrono::nanoseconds>(left, std::chrono::nanoseconds(kPollNanoseconds));
+      timespec wait{0, static_cast<long>(pause.count())};
+      ::nanosleep(&wait, nullptr);
+    }
   }
+  if (descriptor >= 0) ::close(descriptor);
+  return result;
 }
 
 void CloseProcess(ProcessHandle) {}

@@ -1,0 +1,46 @@
+// Waiting for a started program on Linux: its end, its exit code, and the time limit.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
+#include <string>
+
+#include "support/test_support.h"
+#include "system/process.h"
+#include "system/text.h"
+
+namespace {
+
+// Catches an end reported before the program has ended (or a limit not kept), or the exit
+// code of a program that exits or is ended by a signal read wrongly.
+TEST(WaitForProcessTest, EndsWithTheProgramOrAtTheLimit) {
+  const struct {
+    const char* script;
+    std::uint32_t waitMs;
+    WaitResult result;
+    int exitCode;  // -7: left as it was
+  } cases[] = {
+      {"exit 3", 60000, WaitResult::Ended, 3},
+      {"kill -TERM $$", 60000, WaitResult::Ended, 143},
+      {"exec sleep 60", 200, WaitResult::Timeout, -7},
+      {"exec sleep 60", 0, WaitResult::Timeout, -7},
+  };
+  CTempFolder temp;
+  for (const auto& c : cases) {
+    const std::wstring program = temp / L"program.sh";
+    std::ofstream(ToUtf8(program)) << "#!/bin/sh\n" << c.script << "\n";
+    const ProcessHandle process = StartProgram(program, temp.Path(), nullptr);
+    ASSERT_NE(process, kNoProcess) << c.script;
+    int exitCode = -7;
+    EXPECT_EQ(WaitForProcess(process, c.waitMs, &exitCode), c.result) << c.script;
+    EXPECT_EQ(exitCode, c.exitCode) << c.script;
+    if (c.result == WaitResult::Timeout) {
+      ::kill(static_cast<pid_t>(process), SIGKILL);
+      EXPECT_EQ(WaitForProcess(process, 60000, &exitCode), WaitResult::Ended);
+      EXPECT_EQ(exitCode, 137);
+    }
+    CloseProcess(process);
+  }
+}
+
+}  // namespace
