@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "download/http_transport.h"
@@ -76,9 +77,46 @@ class CCurlShare {
   std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
 };
 
+// The multi handle a response drives its transfer with. Making one opens a socket pair and
+// closing it closes them again, twice per listed file; so the one a finished response leaves
+// behind, empty, serves the next request. A request made while another response is open gets
+// a multi handle of its own, so no transfer is ever driven, or ended, by another's.
+class CMultiPool {
+ public:
+  CMultiPool() = default;
+  ~CMultiPool() {
+    if (m_idle != nullptr) curl_multi_cleanup(m_idle);
+  }
+  CMultiPool(const CMultiPool&) = delete;
+  CMultiPool& operator=(const CMultiPool&) = delete;
+
+  CURLM* Take() {
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_idle != nullptr) return std::exchange(m_idle, nullptr);
+    }
+    return curl_multi_init();
+  }
+  // multi holds no transfer any more.
+  void Give(CURLM* multi) {
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_idle == nullptr) {
+        m_idle = multi;
+        return;
+      }
+    }
+    curl_multi_cleanup(multi);
+  }
+
+ private:
+  std::mutex m_mutex;
+  CURLM* m_idle = nullptr;
+};
+
 class CCurlResponse final : public IHttpResponse {
  public:
-  explicit CCurlResponse(CURLSH* share) : m_share(share), m_buffer(kReceiveBufferBytes) {}
+  CCurlResponse(CURLSH* share, CMultiPool& multis) : m_share(share), m_multis(multis), m_buffer(kReceiveBufferBytes) {}
   ~CCurlResponse() override;
   CCurlResponse(const CCurlResponse&) = delete;
   CCurlResponse& operator=(const CCurlResponse&) = delete;
@@ -107,6 +145,7 @@ class CCurlResponse final : public IHttpResponse {
   std::size_t Buffered() const { return m_end - m_begin; }
 
   CURLSH* m_share;
+  CMultiPool& m_multis;
   CURLM* m_multi = nullptr;
   CURL* m_easy = nullptr;
   curl_slist* m_headers = nullptr;
@@ -139,7 +178,7 @@ CCurlResponse::~CCurlResponse() {
     curl_multi_remove_handle(m_multi, m_easy);
   }
   if (m_easy != nullptr) curl_easy_cleanup(m_easy);
-  if (m_multi != nullptr) curl_multi_cleanup(m_multi);
+  if (m_multi != nullptr) m_multis.Give(m_multi);
   curl_slist_free_all(m_headers);
 }
 
@@ -182,12 +221,16 @@ void CCurlResponse::Configure(const std::string& url) {
 }
 
 bool CCurlResponse::Start(const std::string& url, const std::string& caFile) {
-  m_multi = curl_multi_init();
+  m_multi = m_multis.Take();
   m_easy = curl_easy_init();
   if (m_multi == nullptr || m_easy == nullptr) return false;
   Configure(url);
   ConfigureTls(url, caFile);
-  if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) return false;
+  if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
+    // Never added, so the destructor must not take it out of the multi handle.
+    curl_easy_cleanup(std::exchange(m_easy, nullptr));
+    return false;
+  }
   while (!m_headersDone && !m_done) Drive();
   // A challenge still open when the transfer ends was not answered: it is the final response.
   if (m_challenge) m_headersDone = true;
@@ -350,7 +393,7 @@ class CCurlTransport final : public IHttpTransport {
   CCurlTransport& operator=(const CCurlTransport&) = delete;
 
   std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
-    auto response = std::make_unique<CCurlResponse>(m_share.Handle());
+    auto response = std::make_unique<CCurlResponse>(m_share.Handle(), m_multis);
     // Escaped as the Windows client escapes it: libcurl refuses a URL with a space.
     if (!response->Start(RequestUrl(url), m_caFile)) return nullptr;
     return response;
@@ -376,6 +419,7 @@ class CCurlTransport final : public IHttpTransport {
   // Test-only: the one CA file trusted in place of the system's store; empty in shipped Setups.
   std::string m_caFile;
   CCurlShare m_share;
+  CMultiPool m_multis;
 };
 
 CCurlTransport& CurlTransport() {
