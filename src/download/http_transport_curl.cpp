@@ -9,9 +9,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <utility>
-#include <vector>
 
 #include "download/http_transport.h"
 #include "download/request_url.h"
@@ -116,7 +116,7 @@ class CMultiPool {
 
 class CCurlResponse final : public IHttpResponse {
  public:
-  CCurlResponse(CURLSH* share, CMultiPool& multis) : m_share(share), m_multis(multis), m_buffer(kReceiveBufferBytes) {}
+  CCurlResponse(CURLSH* share, CMultiPool& multis) : m_share(share), m_multis(multis) {}
   ~CCurlResponse() override;
   CCurlResponse(const CCurlResponse&) = delete;
   CCurlResponse& operator=(const CCurlResponse&) = delete;
@@ -149,7 +149,9 @@ class CCurlResponse final : public IHttpResponse {
   CURLM* m_multi = nullptr;
   CURL* m_easy = nullptr;
   curl_slist* m_headers = nullptr;
-  std::vector<char> m_buffer;
+  // Left uninitialised: only bytes libcurl has written are ever read, and clearing 128 KB for
+  // each of the two requests per listed file took about 2 % of a run of many small files.
+  std::unique_ptr<char[]> m_buffer = std::make_unique_for_overwrite<char[]>(kReceiveBufferBytes);
   std::size_t m_begin = 0;
   std::size_t m_end = 0;
   bool m_paused = false;
@@ -336,17 +338,17 @@ std::size_t CCurlResponse::Body(const char* data, std::size_t size) {
     m_challenge = false;
     m_headersDone = true;
   }
-  if (m_buffer.size() - m_end < size && m_begin > 0) {
-    std::memmove(m_buffer.data(), m_buffer.data() + m_begin, Buffered());
+  if (kReceiveBufferBytes - m_end < size && m_begin > 0) {
+    std::memmove(m_buffer.get(), m_buffer.get() + m_begin, Buffered());
     m_end -= m_begin;
     m_begin = 0;
   }
-  if (m_buffer.size() - m_end < size) {
+  if (kReceiveBufferBytes - m_end < size) {
     // libcurl keeps these bytes and offers them again once the reader has made room.
     m_paused = true;
     return CURL_WRITEFUNC_PAUSE;
   }
-  std::memcpy(m_buffer.data() + m_end, data, size);
+  std::memcpy(m_buffer.get() + m_end, data, size);
   m_end += size;
   return size;
 }
@@ -357,7 +359,7 @@ std::int64_t CCurlResponse::Read(void* buffer, std::size_t size) {
   while (got < size) {
     if (Buffered() > 0) {
       const std::size_t n = std::min(size - got, Buffered());
-      std::memcpy(out + got, m_buffer.data() + m_begin, n);
+      std::memcpy(out + got, m_buffer.get() + m_begin, n);
       m_begin += n;
       got += n;
       if (m_begin == m_end) m_begin = m_end = 0;
