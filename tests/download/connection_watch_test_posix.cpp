@@ -53,8 +53,12 @@ TEST(ConnectionWatchTest, FollowsInterfacesAndAddresses) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == kNoNamespace) GTEST_SKIP() << "no network namespace can be made here";
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the step that went wrong (100 + it: its command failed)";
+  const int step = WEXITSTATUS(status);
+  if (step == kNoNamespace) GTEST_SKIP() << "no network namespace can be made here";
+  // The commands are fixed: one that fails says what this machine cannot do (a kernel without
+  // veth interfaces, say), not what the check does.
+  if (step > 100) GTEST_SKIP() << "the command of step " << step - 100 << " failed on this machine";
+  EXPECT_EQ(step, 0) << "the first step whose answer was wrong";
 }
 
 }  // namespace
