@@ -35,6 +35,9 @@ class IHttpResponse {
   // True when the request went over a connection an earlier request had opened (libcurl; a
   // WinINet keeps its pool to itself and answers false).
   virtual bool ReusedConnection() const { return false; }
+  // Empty when the stall limit guards this request from its start; else what guards it instead,
+  // for the support log.
+  virtual std::wstring StallLimitNote() const { return {}; }
 };
 
 class IHttpTransport {
@@ -56,6 +59,10 @@ IHttpTransport& PlatformHttpTransport();
 // instead of the system's store. libcurl transport only: WinINet takes its trust from the
 // system's store alone, so it has no such seam.
 void TrustCaFileForTesting(const std::string& path);
+
+// Tests only: a stall limit of ms instead of kStallLimitMs for every request made after the
+// call, so that a stall can be shown in a second rather than in twenty.
+void SetStallLimitForTesting(std::uint32_t ms);
 
 // Parses a Content-Length value: decimal digits with optional surrounding blanks, as a 64-bit
 // number; 0 for anything else (empty, signs, other characters, overflow).

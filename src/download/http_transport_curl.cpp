@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <utility>
 
 #include "download/http_transport.h"
@@ -48,14 +48,12 @@ bool StartsWithNoCase(const char* text, std::size_t size, const char* prefix) {
 
 // What every request of the process shares: open connections (so a probe and the transfer
 // after it, and one listed file after another, go over one connection to the same server), host
-// names looked up and TLS sessions. Requests may come from more than one thread.
+// names looked up and TLS sessions. Requests come from one thread, one at a time: libcurl does not
+// share connections between concurrent threads, so the share takes no locks.
 class CCurlShare {
  public:
   CCurlShare() : m_share(curl_share_init()) {
     if (m_share == nullptr) return;
-    curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &CCurlShare::Lock);
-    curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &CCurlShare::Unlock);
-    curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
@@ -66,15 +64,7 @@ class CCurlShare {
   CURLSH* Handle() const { return m_share; }
 
  private:
-  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-    static_cast<CCurlShare*>(self)->m_locks.at(data).lock();
-  }
-  static void Unlock(CURL*, curl_lock_data data, void* self) {
-    static_cast<CCurlShare*>(self)->m_locks.at(data).unlock();
-  }
-
   CURLSH* m_share;
-  std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
 };
 
 // The multi handle a response drives its transfer with. Making one opens a socket pair and
@@ -90,40 +80,39 @@ class CMultiPool {
   CMultiPool(const CMultiPool&) = delete;
   CMultiPool& operator=(const CMultiPool&) = delete;
 
-  CURLM* Take() {
-    {
-      std::lock_guard lock(m_mutex);
-      if (m_idle != nullptr) return std::exchange(m_idle, nullptr);
-    }
-    return curl_multi_init();
-  }
+  CURLM* Take() { return m_idle != nullptr ? std::exchange(m_idle, nullptr) : curl_multi_init(); }
   // multi holds no transfer any more.
   void Give(CURLM* multi) {
-    {
-      std::lock_guard lock(m_mutex);
-      if (m_idle == nullptr) {
-        m_idle = multi;
-        return;
-      }
+    if (m_idle == nullptr) {
+      m_idle = multi;
+    } else {
+      curl_multi_cleanup(multi);
     }
-    curl_multi_cleanup(multi);
   }
 
  private:
-  std::mutex m_mutex;
   CURLM* m_idle = nullptr;
 };
 
 class CCurlResponse final : public IHttpResponse {
  public:
-  CCurlResponse(CURLSH* share, CMultiPool& multis) : m_share(share), m_multis(multis) {}
+  CCurlResponse(CURLSH* share, CMultiPool& multis, std::uint32_t stallLimitMs)
+      : m_share(share), m_multis(multis), m_stallLimit(stallLimitMs) {}
   ~CCurlResponse() override;
   CCurlResponse(const CCurlResponse&) = delete;
   CCurlResponse& operator=(const CCurlResponse&) = delete;
 
   bool Start(const std::string& url, const std::string& caFile);
-  int StatusCode() const override { return m_status; }
-  std::uint64_t DeclaredLength() const override { return m_declaredLength; }
+  int StatusCode() const override {
+    long status = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+    return static_cast<int>(status);
+  }
+  std::uint64_t DeclaredLength() const override {
+    curl_off_t length = -1;  // none declared
+    curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
+  }
   std::int64_t Read(void* buffer, std::size_t size) override;
   std::wstring FinalUrl() const override;
   bool ReusedConnection() const override {
@@ -146,6 +135,7 @@ class CCurlResponse final : public IHttpResponse {
 
   CURLSH* m_share;
   CMultiPool& m_multis;
+  const std::chrono::milliseconds m_stallLimit;
   CURLM* m_multi = nullptr;
   CURL* m_easy = nullptr;
   curl_slist* m_headers = nullptr;
@@ -155,19 +145,17 @@ class CCurlResponse final : public IHttpResponse {
   std::size_t m_begin = 0;
   std::size_t m_end = 0;
   bool m_paused = false;
-  bool m_done = false;
-  CURLcode m_result = CURLE_OK;
+  // How the transfer ended; none while it runs.
+  std::optional<CURLcode> m_result;
   bool m_headersDone = false;  // the final response's headers have all arrived
-  // When the server last sent something. libcurl's own speed check averages over seconds and
-  // would let a stall run several seconds past the limit.
-  std::chrono::steady_clock::time_point m_lastArrival;
-  bool m_connected = false;
+  // When the server last sent something; none until the request has gone out, on a new
+  // connection or a kept one (the wait for a connection has its own limit). libcurl's own speed
+  // check averages over seconds and would let a stall run several seconds past the limit.
+  std::optional<std::chrono::steady_clock::time_point> m_lastArrival;
   // A 401 or 407 has ended its headers: it is the final response unless libcurl answers it
   // with credentials, which the next header line (a new response) tells.
   bool m_challenge = false;
-  int m_status = 0;
   bool m_hasLocation = false;
-  std::uint64_t m_declaredLength = 0;
 };
 
 CCurlResponse::~CCurlResponse() {
@@ -176,7 +164,7 @@ CCurlResponse::~CCurlResponse() {
     // Taken in without waiting, it ends the transfer, and the connection serves the next
     // request instead of being dropped; WinINet does the same when a request is closed.
     int running = 0;
-    if (!m_done && !m_paused) curl_multi_perform(m_multi, &running);
+    if (!m_result && !m_paused) curl_multi_perform(m_multi, &running);
     curl_multi_remove_handle(m_multi, m_easy);
   }
   if (m_easy != nullptr) curl_easy_cleanup(m_easy);
@@ -233,7 +221,7 @@ bool CCurlResponse::Start(const std::string& url, const std::string& caFile) {
     curl_easy_cleanup(std::exchange(m_easy, nullptr));
     return false;
   }
-  while (!m_headersDone && !m_done) Drive();
+  while (!m_headersDone && !m_result) Drive();
   // A challenge still open when the transfer ends was not answered: it is the final response.
   if (m_challenge) m_headersDone = true;
   m_challenge = false;
@@ -251,29 +239,24 @@ void CCurlResponse::Drive() {
   }
   int left = 0;
   while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
-    if (msg->msg != CURLMSG_DONE) continue;
-    m_done = true;
-    m_result = msg->data.result;
+    if (msg->msg == CURLMSG_DONE) m_result = msg->data.result;
   }
-  if (!m_done && Stalled()) {
-    m_done = true;
-    m_result = CURLE_OPERATION_TIMEDOUT;
-  }
+  if (!m_result && Stalled()) m_result = CURLE_OPERATION_TIMEDOUT;
 }
 
 bool CCurlResponse::Stalled() {
   // While paused, the reader is the one who is not taking data.
   if (m_paused) return false;
   const auto now = std::chrono::steady_clock::now();
-  if (!m_connected) {
-    // The wait for a connection has its own limit.
-    curl_off_t connectMicroseconds = 0;
-    curl_easy_getinfo(m_easy, CURLINFO_CONNECT_TIME_T, &connectMicroseconds);
-    if (connectMicroseconds == 0) return false;
-    m_connected = true;
+  if (!m_lastArrival) {
+    // Not 0 once the request has been sent, on a kept connection too (which has no connect
+    // time: a clock started by that never ran there, and a silent server held the run).
+    curl_off_t sentMicroseconds = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_PRETRANSFER_TIME_T, &sentMicroseconds);
+    if (sentMicroseconds == 0) return false;
     m_lastArrival = now;
   }
-  return now - m_lastArrival > std::chrono::milliseconds(kStallLimitMs);
+  return now - *m_lastArrival > m_stallLimit;
 }
 
 // Only after a redirect: the effective URL of a direct request is the escaped form of the one
@@ -296,24 +279,16 @@ std::size_t CCurlResponse::OnHeader(char* data, std::size_t, std::size_t size, v
 // Only libcurl parses status lines: a header line that merely looks like one ("http/1.1: 200")
 // must not pass for a new response.
 void CCurlResponse::HeaderLine(const char* line, std::size_t size) {
-  if (m_challenge) {
-    m_challenge = false;
-    m_declaredLength = 0;
-  }
-  if (StartsWithNoCase(line, size, "content-length:")) {
-    const std::size_t skip = std::strlen("content-length:");
-    m_declaredLength = ParseDeclaredLength(std::string(line + skip, size - skip));
-  } else if (StartsWithNoCase(line, size, "location:")) {
+  m_challenge = false;
+  if (StartsWithNoCase(line, size, "location:")) {
     m_hasLocation = true;
   } else if (size >= 1 && size <= 2 && (line[0] == '\r' || line[0] == '\n')) {
     // The blank line ends a header block; it is the final response unless libcurl goes on
     // to another one (an interim response, or a redirect it follows).
-    long status = 0;
-    curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
-    m_status = static_cast<int>(status);
-    const bool interim = m_status >= 100 && m_status < 200;
-    const bool followed = m_status >= 300 && m_status < 400 && m_hasLocation;
-    if (m_status == 401 || m_status == 407) {
+    const int status = StatusCode();
+    const bool interim = status >= 100 && status < 200;
+    const bool followed = status >= 300 && status < 400 && m_hasLocation;
+    if (status == 401 || status == 407) {
       m_challenge = true;
       m_hasLocation = false;
       return;
@@ -323,7 +298,6 @@ void CCurlResponse::HeaderLine(const char* line, std::size_t size) {
       return;
     }
     m_hasLocation = false;
-    m_declaredLength = 0;
   }
 }
 
@@ -365,7 +339,7 @@ std::int64_t CCurlResponse::Read(void* buffer, std::size_t size) {
       if (m_begin == m_end) m_begin = m_end = 0;
       continue;
     }
-    if (m_done) break;
+    if (m_result) break;
     if (m_paused) {
       m_paused = false;
       curl_easy_pause(m_easy, CURLPAUSE_CONT);
@@ -395,19 +369,20 @@ class CCurlTransport final : public IHttpTransport {
   CCurlTransport& operator=(const CCurlTransport&) = delete;
 
   std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
-    auto response = std::make_unique<CCurlResponse>(m_share.Handle(), m_multis);
+    auto response = std::make_unique<CCurlResponse>(m_share.Handle(), m_multis, m_stallLimitMs);
     // Escaped as the Windows client escapes it: libcurl refuses a URL with a space.
     if (!response->Start(RequestUrl(url), m_caFile)) return nullptr;
     return response;
   }
 
   void TrustCaFile(const std::string& path) { m_caFile = path; }
+  void SetStallLimit(std::uint32_t ms) { m_stallLimitMs = ms; }
 
   // libcurl takes its proxy from these variables, as every command-line tool here does.
   std::wstring ProxyText() const override {
     std::wstring text;
-    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
-                             "NO_PROXY"}) {
+    for (const char* name :
+         {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
       const char* value = std::getenv(name);
       if (value != nullptr && *value != 0) {
         text += (text.empty() ? L"" : L", ") + FromUtf8(name) + L"=" + WithoutCredentials(FromUtf8(value));
@@ -420,6 +395,7 @@ class CCurlTransport final : public IHttpTransport {
   CCurlLibrary m_library;  // first: the share below is made after it and cleaned up before it
   // Test-only: the one CA file trusted in place of the system's store; empty in shipped Setups.
   std::string m_caFile;
+  std::uint32_t m_stallLimitMs = kStallLimitMs;
   CCurlShare m_share;
   CMultiPool m_multis;
 };
@@ -434,3 +410,5 @@ CCurlTransport& CurlTransport() {
 IHttpTransport& PlatformHttpTransport() { return CurlTransport(); }
 
 void TrustCaFileForTesting(const std::string& path) { CurlTransport().TrustCaFile(path); }
+
+void SetStallLimitForTesting(std::uint32_t ms) { CurlTransport().SetStallLimit(ms); }

@@ -24,6 +24,11 @@ constexpr DWORD kContentLengthQuery = HTTP_QUERY_CONTENT_LENGTH;
 // Room for any Content-Length value, in characters.
 constexpr DWORD kLengthTextChars = 64;
 
+// kStallLimitMs, but for tests that shorten it.
+DWORD g_stallLimitMs = kStallLimitMs;
+// Tests only: the status callback is taken as refused, as a WinINet may refuse it.
+bool g_refuseStatusCallback = false;
+
 bool IsHttpsUrl(const std::wstring& url) {
   const std::wstring prefix = L"https://";
   if (url.size() < prefix.size()) return false;
@@ -53,7 +58,7 @@ std::wstring FinalUrl(const CWinInetApi& api, HINTERNET handle) {
 void CALLBACK OnRequestStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void*, DWORD) {
   if (status != INTERNET_STATUS_SENDING_REQUEST) return;
   const auto* api = reinterpret_cast<const CWinInetApi*>(context);
-  DWORD stallLimit = kStallLimitMs;
+  DWORD stallLimit = g_stallLimitMs;
   api->setOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
 }
 
@@ -81,8 +86,8 @@ CWinInetApi LoadWinInet() {
 
 class CWinInetResponse final : public IHttpResponse {
  public:
-  CWinInetResponse(const CWinInetApi& api, HINTERNET internet, HINTERNET url)
-      : m_api(api), m_internet(internet), m_url(url) {
+  CWinInetResponse(const CWinInetApi& api, HINTERNET internet, HINTERNET url, bool callbackSet)
+      : m_api(api), m_internet(internet), m_url(url), m_callbackSet(callbackSet) {
     m_declaredLength = QueryDeclaredLength();
   }
   ~CWinInetResponse() override {
@@ -101,6 +106,11 @@ class CWinInetResponse final : public IHttpResponse {
 
   std::uint64_t DeclaredLength() const override { return m_declaredLength; }
   std::wstring FinalUrl() const override { return ::FinalUrl(m_api, m_url); }
+  std::wstring StallLimitNote() const override {
+    if (m_callbackSet) return {};
+    return L"the stall limit reached this request only as WinINet passes it on from its Internet handle "
+           L"(the status callback was refused): a server that stops sending may hold it longer";
+  }
 
   std::int64_t Read(void* buffer, std::size_t size) override {
     // Bytes past the declared length are not part of the response, though some WinINet
@@ -139,6 +149,7 @@ class CWinInetResponse final : public IHttpResponse {
   const CWinInetApi& m_api;
   HINTERNET m_internet;
   HINTERNET m_url;
+  bool m_callbackSet;
   std::uint64_t m_declaredLength = 0;
   std::uint64_t m_handedOut = 0;
 };
@@ -155,9 +166,13 @@ class CWinInetTransport final : public IHttpTransport {
     // A server that stops sending fails the read after the same limit as on every platform,
     // whatever this WinINet's own default: set here to be inherited by the request, and on the
     // request itself by the status callback, which needs a context other than 0 to be called.
-    DWORD stallLimit = kStallLimitMs;
+    DWORD stallLimit = g_stallLimitMs;
     api->setOption(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
-    api->setStatusCallback(internet, OnRequestStatus);
+    // Refused, the request has only what it inherits: enough for Windows' WinINet, not for
+    // wine's. The run goes on (a stall may then last longer), the request handle gets the limit
+    // too once it is open, for the reads after that, and the support log says so.
+    const bool callbackSet = !g_refuseStatusCallback &&
+                             api->setStatusCallback(internet, OnRequestStatus) != INTERNET_INVALID_STATUS_CALLBACK;
     // Certificates are WinINet's own checks against the system's store: no flag here ever
     // waives one. WinINet refuses to follow an https request down to plain http, but not every
     // version does (wine's follows it), so an https request whose response came from anything
@@ -171,7 +186,8 @@ class CWinInetTransport final : public IHttpTransport {
       api->closeHandle(internet);
       return nullptr;
     }
-    return std::make_unique<CWinInetResponse>(*api, internet, handle);
+    if (!callbackSet) api->setOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
+    return std::make_unique<CWinInetResponse>(*api, internet, handle, callbackSet);
   }
 };
 
@@ -181,8 +197,7 @@ const CWinInetApi* WinInetApi() {
   static const CWinInetApi api = LoadWinInet();
   const bool complete = api.getConnectedState != nullptr && api.open != nullptr && api.openUrl != nullptr &&
                         api.queryInfo != nullptr && api.queryOption != nullptr && api.setOption != nullptr &&
-                        api.setStatusCallback != nullptr &&
-                        api.readFile != nullptr && api.closeHandle != nullptr;
+                        api.setStatusCallback != nullptr && api.readFile != nullptr && api.closeHandle != nullptr;
   return complete ? &api : nullptr;
 }
 
@@ -190,3 +205,7 @@ IHttpTransport& PlatformHttpTransport() {
   static CWinInetTransport transport;
   return transport;
 }
+
+void SetStallLimitForTesting(std::uint32_t ms) { g_stallLimitMs = ms; }
+
+void RefuseStatusCallbackForTesting(bool refuse) { g_refuseStatusCallback = refuse; }

@@ -59,15 +59,18 @@ std::unique_ptr<IHttpResponse> CLoggingTransport::Open(const std::wstring& url) 
   std::unique_ptr<IHttpResponse> response = m_transport.Open(url);
   const std::wstring took = L" (" + Number(m_clock.TickCount() - start) + L" ms)";
   if (response == nullptr) {
-    m_log.Write(L"GET " + shown + L": no response (no connection, refused, host not found, certificate or "
-                L"redirect refused)" + took);
+    m_log.Write(L"GET " + shown +
+                L": no response (no connection, refused, host not found, certificate or "
+                L"redirect refused)" +
+                took);
     return nullptr;
   }
-  std::wstring line = L"GET " + shown + L": status " + DecimalText(response->StatusCode()) +
-                      L", declared length " + Number(response->DeclaredLength());
+  std::wstring line = L"GET " + shown + L": status " + DecimalText(response->StatusCode()) + L", declared length " +
+                      Number(response->DeclaredLength());
   const std::wstring final = WithoutCredentials(response->FinalUrl());
   if (!final.empty() && final != shown) line += L", redirected to " + final;
   if (response->ReusedConnection()) line += L", on a kept connection";
+  if (const std::wstring note = response->StallLimitNote(); !note.empty()) line += L"; " + note;
   m_log.Write(line + took);
   return std::make_unique<CLoggedResponse>(std::move(response), shown, m_log, m_clock);
 }

@@ -19,3 +19,7 @@ struct CWinInetApi {
 
 // The entry points, loaded once; null when the library or one of them cannot be loaded.
 const CWinInetApi* WinInetApi();
+
+// Tests only: every request after the call is made as if WinINet refused the status callback
+// that puts the stall limit on it.
+void RefuseStatusCallbackForTesting(bool refuse);

@@ -15,8 +15,9 @@ folder, sleeps, writes "finished" and exits with the code the case chooses.
          under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
          texts read from the window trace.
 
-With --faults the cases are FAULT_CASES: a full disk, servers that stall or drop a file (the
-fault host, tests/support/faulthost.py), a redirect loop, a 407, and on Linux squid asking for
+With --faults the cases are FAULT_CASES: a full disk, servers that stall or drop a file, on a
+new connection or one kept from an earlier request (the fault host, tests/support/faulthost.py,
+which keeps connections as HTTP/1.1 servers do), a redirect loop, a 407, and on Linux squid asking for
 a password (tests/support/proxyhost.py); each line gives the run's time and Setup's CPU time.
 
 With --https the Setup is an https build and the cases are HTTPS_CASES, on both platforms
@@ -105,8 +106,9 @@ class Case:
 
     def on_wire(self):
         return self.wire if self.wire is not None else self.name
-    # What goes wrong with Product.dat (see FAULT_CASES): "stall", "drop", "407" (the fault
-    # host f), "loop" (m1 redirects it to itself) or "disk-full" (a small tmpfs for the temp folder).
+    # What goes wrong with Product.dat (see FAULT_CASES): "stall", "drop", "407", "stall-kept",
+    # "stall-head-kept" (the fault host f), "loop" (m1 redirects it to itself) or "disk-full" (a
+    # small tmpfs for the temp folder).
     fault: str = None
     # Linux: the run reaches the name-based hosts through a squid that asks for a password in
     # this scheme ("basic" or "digest"), giving it the right one, a wrong one or none.
@@ -238,6 +240,13 @@ FAULT_CASES = [
          log_lines=("attempt 4 of 4 failed: ", "message box: " + FAILED_PRODUCT)),
     Case("Drop", sites=("f",), fault="drop", message=FAILED_PRODUCT, min_seconds=80, log="argument",
          log_lines=("attempt 4 of 4 failed: ", " declared bytes, then no more data for 2", "message box: " + FAILED_PRODUCT)),
+    # A kept connection that goes silent, after the headers or before them, holds one attempt (or
+    # a probe) for the stall limit; the file then comes whole on the next.
+    Case("StallKept", sites=("f",), fault="stall-kept", min_seconds=20, log="argument",
+         log_lines=("/StallKept/Product.dat attempt 1 of 4 failed: reading failed after ",
+                    "/StallKept/Product.dat attempt 2 of 4: 70000 bytes into ")),
+    Case("StallHeadKept", sites=("f",), fault="stall-head-kept", min_seconds=20, log="argument",
+         log_lines=("/StallHeadKept/Product.dat", "no response")),
     Case("RedirectLoop", fault="loop", message=FAILED_PRODUCT,
          not_on_wine="wine's WinINet follows a redirect loop without limit (about 2,500 requests a second), "
                      "and closing the request from its status callback does not end the loop"),
@@ -384,7 +393,7 @@ class Prepared:
         if c.notes_to_http:
             ctx.sites["m1"].redirects[f"/{c.name}/Notes.txt"] = f"http://{ctx.hosts['h']}/{c.name}/Notes.txt"
         product = f"/{c.name}/Product.dat"
-        if c.fault in ("stall", "drop"):
+        if c.fault in ("stall", "drop", "stall-kept", "stall-head-kept"):
             ctx.fault_host.faults[product] = c.fault
         elif c.fault == "407":
             ctx.fault_host.faults[product] = 407
@@ -577,8 +586,11 @@ def check(prep, result, ctx):
         problems += preflight_problems(prep, ctx)
     if any(p.encode() in result.output for p in PROXY_PASSWORDS.values()):
         problems.append("the proxy password is in what Setup wrote")
-    if "f" in c.sites and not any(uri.startswith(f"/{c.name}/") for uri, _ in ctx.fault_host.requests()):
+    if "f" in c.sites and not any(uri.startswith(f"/{c.name}/") for uri, *_ in ctx.fault_host.requests()):
         problems.append("the fault host saw no request of the case")
+    if c.fault in faulthost.KEPT_FAULTS and not any(
+            uri == f"/{c.name}/Product.dat" and what != 200 and on > 1 for uri, what, _, on in ctx.fault_host.requests()):
+        problems.append("no request for Product.dat came on a kept connection")
     requests = ctx.requests_by_role()
     mine = [i for i, (_, uri) in enumerate(requests) if f"/{c.on_wire()}/" in uri]
     if c.requests is not None:

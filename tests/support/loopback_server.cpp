@@ -1,5 +1,5 @@
-// The misbehaving loopback HTTP server: one connection at a time, one response per connection,
-// every loop bounded by timeouts or sizes.
+// The misbehaving loopback HTTP server: one connection at a time and one response per
+// connection, or kept connections each on a thread; every loop bounded by timeouts or sizes.
 #include "support/loopback_server.h"
 
 #include <algorithm>
@@ -9,8 +9,11 @@
 namespace {
 // How often the serving thread looks at the stop flag while no client connects.
 constexpr int kAcceptPollMs = 20;
-// A client that sends no complete request head within this time is dropped.
+// A client that sends no complete request head within this time is dropped, and a kept
+// connection that brings no further request is closed.
 constexpr int kRequestTimeoutMs = 5000;
+// Waits are cut into slices this long, so that Stop never waits for one to run out.
+constexpr int kWaitSliceMs = 20;
 // Longest request head accepted; ours are a few hundred bytes.
 constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 // Body bytes sent per send call (and per chunk of a chunked body).
@@ -71,7 +74,7 @@ std::string GeneratedBody(std::uint64_t size, std::uint64_t offset) {
   return body;
 }
 
-CLoopbackServer::CLoopbackServer() {
+CLoopbackServer::CLoopbackServer(Connections connections) : m_connections(connections) {
   m_listener = ListenOnLoopback(m_port);
   if (m_listener != kNoSocket) m_thread = std::thread([this] { Run(); });
 }
@@ -81,6 +84,8 @@ CLoopbackServer::~CLoopbackServer() { Stop(); }
 void CLoopbackServer::Stop() {
   m_stop = true;
   if (m_thread.joinable()) m_thread.join();
+  for (std::thread& thread : m_connectionThreads) thread.join();
+  m_connectionThreads.clear();
   CloseSocket(m_listener);
   m_listener = kNoSocket;
 }
@@ -108,6 +113,11 @@ std::vector<std::string> CLoopbackServer::RequestHeads() const {
   return m_heads;
 }
 
+std::vector<int> CLoopbackServer::RequestConnections() const {
+  std::lock_guard lock(m_mutex);
+  return m_headConnections;
+}
+
 std::uint64_t CLoopbackServer::LastBodyBytesSent(const std::string& path) const {
   std::lock_guard lock(m_mutex);
   const auto found = m_sent.find(path);
@@ -115,12 +125,53 @@ std::uint64_t CLoopbackServer::LastBodyBytesSent(const std::string& path) const 
 }
 
 void CLoopbackServer::Run() {
+  int connections = 0;
   while (!m_stop) {
     const SocketHandle client = AcceptConnection(m_listener, kAcceptPollMs);
     if (client == kNoSocket) continue;
-    Answer(client);
+    const int connection = ++connections;
+    if (m_connections == Connections::Keep) {
+      // The connection threads are joined by Stop, after this thread has ended.
+      m_connectionThreads.emplace_back([this, client, connection] {
+        Serve(client, connection);
+        CloseSocket(client);
+      });
+      continue;
+    }
+    Serve(client, connection);
     CloseSocket(client);
   }
+}
+
+void CLoopbackServer::Serve(SocketHandle client, int connection) {
+  for (;;) {
+    const std::string head = ReceiveHead(client);
+    if (head.empty() || !Answer(client, head, connection) || m_connections != Connections::Keep) return;
+  }
+}
+
+std::string CLoopbackServer::ReceiveHead(SocketHandle client) {
+  std::string head;
+  char buffer[4096];
+  int waited = 0;
+  while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxHeadBytes) {
+    if (m_stop || waited >= kRequestTimeoutMs) return {};
+    const std::int64_t n = ReceiveSome(client, buffer, sizeof(buffer), kWaitSliceMs);
+    if (n == 0) return {};
+    if (n < 0) {
+      waited += kWaitSliceMs;
+      continue;
+    }
+    head.append(buffer, static_cast<std::size_t>(n));
+  }
+  return head;
+}
+
+bool CLoopbackServer::Pause(int ms) {
+  for (int waited = 0; waited < ms && !m_stop; waited += kWaitSliceMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kWaitSliceMs, ms - waited)));
+  }
+  return !m_stop;
 }
 
 CServedResponse CLoopbackServer::Pick(const std::string& path) {
@@ -137,29 +188,28 @@ CServedResponse CLoopbackServer::Pick(const std::string& path) {
   return list[std::min<std::size_t>(static_cast<std::size_t>(index), list.size() - 1)];
 }
 
-void CLoopbackServer::Answer(SocketHandle client) {
-  std::string head;
-  char buffer[4096];
-  while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxHeadBytes) {
-    const std::int64_t n = ReceiveSome(client, buffer, sizeof(buffer), kRequestTimeoutMs);
-    if (n <= 0) return;
-    head.append(buffer, static_cast<std::size_t>(n));
-  }
+bool CLoopbackServer::Answer(SocketHandle client, const std::string& head, int connection) {
   const std::string path = RequestPath(head);
   {
     std::lock_guard lock(m_mutex);
     m_heads.push_back(head.substr(0, head.find("\r\n\r\n")));
+    m_headConnections.push_back(connection);
   }
   const CServedResponse response = Pick(path);
   const std::uint64_t sent = SendResponse(client, response);
   std::lock_guard lock(m_mutex);
   m_sent[path] = sent;
+  // Only a whole response with a length leaves the connection fit for another request.
+  return response.raw.empty() && !response.closeAfterBytes && response.declaredLength && sent == response.BodySize() &&
+         !response.chunked;
 }
 
 std::uint64_t CLoopbackServer::SendResponse(SocketHandle client, const CServedResponse& response) {
   if (!response.raw.empty()) return SendAll(client, response.raw.data(), response.raw.size()) ? response.raw.size() : 0;
+  if (response.headStallMs > 0 && !Pause(response.headStallMs)) return 0;
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
-  head += "Connection: close\r\n" + response.extraHeaders;
+  if (m_connections == Connections::CloseEach) head += "Connection: close\r\n";
+  head += response.extraHeaders;
   if (response.declaredLength) head += "Content-Length: " + std::to_string(*response.declaredLength) + "\r\n";
   if (response.chunked) head += "Transfer-Encoding: chunked\r\n";
   if (!response.location.empty()) head += "Location: " + response.location + "\r\n";
@@ -179,8 +229,12 @@ bool CLoopbackServer::SendBody(SocketHandle client, const CServedResponse& respo
     std::uint64_t piece = std::min(kSendPieceBytes, total - sent);
     if (!stalled && sent < response.stallAfterBytes) piece = std::min(piece, response.stallAfterBytes - sent);
     if (!stalled && sent == response.stallAfterBytes) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(response.stallMs));
+      if (!Pause(response.stallMs)) return false;
       stalled = true;
+    }
+    if (response.dripBytes > 0) {
+      piece = std::min(piece, response.dripBytes);
+      if (!Pause(response.dripMs)) return false;
     }
     const char* data =
         response.generatedBytes != 0 ? Pattern().data() + sent % kPatternPeriod : response.body.data() + sent;

@@ -1,5 +1,6 @@
 // A small HTTP server on 127.0.0.1 that misbehaves on request: wrong lengths, cut
 // connections, chunked bodies, error pages, redirects, stalls. Started and stopped by its owner.
+// It closes every connection after its response, or keeps them as real servers do.
 #pragma once
 
 #include <atomic>
@@ -28,6 +29,11 @@ struct CServedResponse {
   // One pause of stallMs after this many body bytes (none when stallMs is 0).
   std::uint64_t stallAfterBytes = 0;
   int stallMs = 0;
+  // A pause of this long before the status line: a server that takes the request and says nothing.
+  int headStallMs = 0;
+  // The body in pieces of dripBytes with a pause of dripMs before each: slow but steady.
+  std::uint64_t dripBytes = 0;
+  int dripMs = 0;
   // A Location header, for redirects.
   std::string location;
   // Raw header lines sent as they are, each ending in CR LF, right behind the status line.
@@ -50,7 +56,14 @@ std::string GeneratedBody(std::uint64_t size, std::uint64_t offset = 0);
 
 class CLoopbackServer {
  public:
-  CLoopbackServer();
+  enum class Connections {
+    // One connection at a time, closed after its response ("Connection: close").
+    CloseEach,
+    // Each connection on a thread of its own, kept for further requests after a response with a
+    // length, as HTTP/1.1 servers keep them.
+    Keep,
+  };
+  explicit CLoopbackServer(Connections connections = Connections::CloseEach);
   ~CLoopbackServer();
   CLoopbackServer(const CLoopbackServer&) = delete;
   CLoopbackServer& operator=(const CLoopbackServer&) = delete;
@@ -69,6 +82,8 @@ class CLoopbackServer {
   int RequestCount(const std::string& path) const;
   // The head (request line and headers) of every request, in order.
   std::vector<std::string> RequestHeads() const;
+  // For every request, in the same order: the number of the connection it came on, from 1.
+  std::vector<int> RequestConnections() const;
   // Body bytes that the last answer to path got out before it ended or the client left.
   std::uint64_t LastBodyBytesSent(const std::string& path) const;
 
@@ -77,11 +92,17 @@ class CLoopbackServer {
 
  private:
   void Run();
-  void Answer(SocketHandle client);
+  void Serve(SocketHandle client, int connection);
+  // Reads a request head; empty when the client sent none in time, left, or the server stops.
+  std::string ReceiveHead(SocketHandle client);
+  bool Answer(SocketHandle client, const std::string& head, int connection);
+  // Waits ms, or less when the server stops; false when it stops.
+  bool Pause(int ms);
   CServedResponse Pick(const std::string& path);
   std::uint64_t SendResponse(SocketHandle client, const CServedResponse& response);
   bool SendBody(SocketHandle client, const CServedResponse& response, std::uint64_t& sent);
 
+  Connections m_connections;
   SocketHandle m_listener = kNoSocket;
   std::uint16_t m_port = 0;
   std::atomic<bool> m_stop{false};
@@ -90,7 +111,9 @@ class CLoopbackServer {
   std::map<std::string, int> m_counts;
   std::map<std::string, std::uint64_t> m_sent;
   std::vector<std::string> m_heads;
+  std::vector<int> m_headConnections;
   std::thread m_thread;
+  std::vector<std::thread> m_connectionThreads;  // Keep only; joined by Stop
 };
 
 // A URL on 127.0.0.1 where nothing listens, so every connection is refused.
