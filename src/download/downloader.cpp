@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "description/element_text.h"
 #include "download/connection.h"
@@ -35,7 +36,29 @@ struct CDownloader::CAttempt {
   std::unique_ptr<CSha256> hash;
   // Why the attempt failed, for the support log.
   std::wstring failure;
+  // The bytes an earlier attempt kept and where this one goes on; none for a whole request.
+  std::optional<CResumePoint> resume;
+  // What this attempt keeps for the next when it fails; none: the next starts from zero.
+  std::optional<CResumePoint> next;
+  // What the support log says of the resume: where it went on and what the server answered.
+  std::wstring resumeNote;
 };
+
+namespace {
+// Bytes read at a time when a kept part is hashed again.
+constexpr std::size_t kRehashBlockBytes = 1024 * 1024;
+
+bool HashFile(const std::wstring& path, CSha256& hash) {
+  CFile file;
+  if (!file.Open(path, CFile::Mode::Read)) return false;
+  std::string block(kRehashBlockBytes, '\0');
+  for (;;) {
+    const std::int64_t got = file.Read(block.data(), block.size());
+    if (got <= 0) return got == 0;
+    hash.Update(block.data(), static_cast<std::size_t>(got));
+  }
+}
+}  // namespace
 
 CDownloader::CDownloader(IClock& clock, IHttpTransport& transport, CSupportLog* log)
     : m_clock(clock),
@@ -51,11 +74,15 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
     return false;
   }
   int attemptsLeft = kDownloadAttempts;
+  std::optional<CResumePoint> resume;
+  std::wstring folder;
+  std::wstring name;
   while (attemptsLeft > 0) {
     CAttempt attempt;
     attempt.destination = destination;
     attempt.window = progressWindow;
     attempt.expected = &expected;
+    attempt.resume = std::exchange(resume, std::nullopt);
     if (expected) attempt.hash = std::make_unique<CSha256>();
     const Outcome outcome = RunAttempt(url, attempt);
     const int number = kDownloadAttempts - attemptsLeft + 1;
@@ -64,12 +91,18 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
       return true;
     }
     attempt.file.Close();
-    DeleteFileInFolder(attempt.folder, attempt.name);
-    if (attempt.backupTaken) RenameInFolder(attempt.folder, attempt.name + kBackupSuffix, attempt.name);
+    folder = attempt.folder;
+    name = attempt.name;
+    // A write that failed (a full disk) would fail again: no further attempt, nothing kept.
+    attemptsLeft = outcome == Outcome::FailedNoRetry ? 0 : attemptsLeft - 1;
+    if (attemptsLeft > 0 && attempt.next && RenameInFolder(folder, name, name + kPartialSuffix)) {
+      resume = attempt.next;
+    } else {
+      DeleteFileInFolder(folder, name);
+    }
+    if (attempt.backupTaken) RenameInFolder(folder, name + kBackupSuffix, name);
     LogAttempt(url, number, attempt, false);
     m_clock.Sleep(kRetryPauseMs);
-    // A write that failed (a full disk) would fail again: no further attempt.
-    attemptsLeft = outcome == Outcome::FailedNoRetry ? 0 : attemptsLeft - 1;
   }
   return false;
 }
@@ -85,24 +118,91 @@ CDownloader::Outcome CDownloader::RunAttempt(const std::wstring& url, CAttempt& 
     const std::wstring backupName = attempt.name + kBackupSuffix;
     if (!FileExists(JoinPath(attempt.folder, backupName))) RenameInFolder(attempt.folder, attempt.name, backupName);
   }
-  if (!attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite)) {
+  if (!OpenDestination(attempt)) {
     attempt.failure = L"the file cannot be created";
     return Outcome::Failed;
   }
-  std::unique_ptr<IHttpResponse> response = m_transport.Open(url);
-  // An error status answers with a page about the error, never with the file asked for.
-  if (response == nullptr || response->StatusCode() >= kFirstErrorStatus) {
-    attempt.failure = response == nullptr ? L"no response" : L"status " + DecimalText(response->StatusCode());
-    response.reset();
+  std::unique_ptr<IHttpResponse> response = Request(url, attempt);
+  if (response == nullptr) {
     attempt.file.Close();
     return Outcome::Failed;
   }
-  attempt.declaredLength = response->DeclaredLength();
   const Outcome outcome = ReadLoop(*response, attempt);
   Report(attempt, 0);
+  if (outcome == Outcome::Failed && attempt.expected->has_value()) KeepForResume(*response, attempt);
   response.reset();
   attempt.file.Close();
   return outcome;
+}
+
+bool CDownloader::OpenDestination(CAttempt& attempt) {
+  if (!attempt.resume) return attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite);
+  // The destination is here only where an older backup copy kept it from being renamed away.
+  DeleteFileInFolder(attempt.folder, attempt.name);
+  const bool kept = RenameInFolder(attempt.folder, attempt.name + kPartialSuffix, attempt.name) &&
+                    (attempt.hash == nullptr || HashFile(attempt.destination, *attempt.hash)) &&
+                    attempt.file.Open(attempt.destination, CFile::Mode::Append) &&
+                    attempt.file.Length() == static_cast<std::int64_t>(attempt.resume->offset);
+  if (kept) {
+    attempt.received = attempt.resume->offset;
+    return true;
+  }
+  // The kept part is lost or damaged: this attempt starts from zero after all.
+  attempt.file.Close();
+  DeleteFileInFolder(attempt.folder, attempt.name + kPartialSuffix);
+  attempt.resume.reset();
+  if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256>();
+  return attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite);
+}
+
+std::unique_ptr<IHttpResponse> CDownloader::Request(const std::wstring& url, CAttempt& attempt) {
+  const std::optional<CResumePoint>& resume = attempt.resume;
+  std::unique_ptr<IHttpResponse> response =
+      resume ? m_transport.OpenRange(url, CRangeRequest{resume->offset, resume->validator}) : m_transport.Open(url);
+  // Nothing answered: the kept bytes are as good as they were for the next attempt.
+  if (response == nullptr) {
+    attempt.failure = L"no response";
+    attempt.next = resume;
+    return nullptr;
+  }
+  // An error status answers with a page about the error, never with the file asked for.
+  if (response->StatusCode() >= kFirstErrorStatus) {
+    attempt.failure = L"status " + DecimalText(response->StatusCode());
+    return nullptr;
+  }
+  attempt.declaredLength = response->DeclaredLength();
+  if (!resume) return response;
+  switch (JudgeResumeAnswer(*response, *resume)) {
+    case CResumeAnswer::Continues:
+      attempt.declaredLength = resume->total;
+      attempt.resumeNote = L"resumed at byte " + DecimalText(resume->offset);
+      return response;
+    case CResumeAnswer::WholeFile:
+      // The file changed since, or the server ignores ranges: this answer is the whole file.
+      attempt.resumeNote = L"asked to resume at byte " + DecimalText(resume->offset) + L", got the whole file";
+      attempt.received = 0;
+      if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256>();
+      attempt.file.Close();
+      if (!attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite)) {
+        attempt.failure = L"the file cannot be created";
+        return nullptr;
+      }
+      return response;
+    case CResumeAnswer::Other:
+      break;
+  }
+  attempt.failure = L"asked to resume at byte " + DecimalText(resume->offset) + L" of " + DecimalText(resume->total) +
+                    L", the server answered status " + DecimalText(response->StatusCode()) + L" " +
+                    FromUtf8(response->HeaderValue("Content-Range")) + L"; the next attempt starts from zero";
+  return nullptr;
+}
+
+void CDownloader::KeepForResume(const IHttpResponse& response, CAttempt& attempt) {
+  if (attempt.errorPage || !Flush(attempt)) return;
+  attempt.file.Close();
+  std::uint64_t kept = 0;
+  if (!CFile::GetStatus(attempt.destination, kept)) return;
+  attempt.next = ResumePointAfter(response, kept);
 }
 
 CDownloader::Outcome CDownloader::ReadLoop(IHttpResponse& response, CAttempt& attempt) {
@@ -203,10 +303,12 @@ void CDownloader::LogAttempt(const std::wstring& url, int number, const CAttempt
   if (m_log == nullptr || !m_log->IsOpen()) return;
   std::wstring text = L"download " + WithoutCredentials(url) + L" attempt " + DecimalText(number) + L" of " +
                       DecimalText(kDownloadAttempts);
+  if (!attempt.resumeNote.empty()) text += L" (" + attempt.resumeNote + L")";
   if (succeeded) {
     text += L": " + DecimalText(attempt.received) + L" bytes into " + attempt.destination;
   } else {
     text += L" failed: " + attempt.failure + (attempt.backupTaken ? L"; the earlier copy is back" : L"");
+    if (attempt.next) text += L"; keeps " + DecimalText(attempt.next->offset) + L" bytes to resume from";
   }
   m_log->Write(text);
 }

@@ -10,6 +10,7 @@
 
 #include "description/file_hashes.h"
 #include "download/http_transport.h"
+#include "download/resume_rules.h"
 #include "framework/framework.h"
 #include "system/clock.h"
 #include "system/support_log.h"
@@ -40,6 +41,9 @@ inline constexpr std::size_t kReadChunkBytes = 1024;
 inline constexpr std::size_t kWriteBufferBytes = 64 * 1024;
 // Appended to the whole file name (extension included) of the copy kept of an earlier file.
 inline constexpr const wchar_t* kBackupSuffix = L" Before Download";
+// The same for the bytes a cut attempt kept for the next to resume from: apart from the
+// destination, so that the earlier copy takes its name back between attempts as always.
+inline constexpr const wchar_t* kPartialSuffix = L" Partial Download";
 
 class CDownloader {
  public:
@@ -53,7 +57,9 @@ class CDownloader {
   // Fetches url into destination (a path with a folder part); true when the resource arrived
   // whole, and, when expected is given, its bytes have that SHA-256 (hashed as they are
   // written; a mismatch is a failed attempt). After false, a destination that existed before
-  // holds its earlier content again.
+  // holds its earlier content again. With expected given, an attempt cut short resumes where the
+  // last one stopped when the server offers byte ranges and a strong validator: the SHA-256 over
+  // the whole file then also vouches for the bytes kept.
   bool DownloadFile(const std::wstring& url, const std::wstring& destination, WindowHandle progressWindow,
                     const std::optional<CSha256Digest>& expected = std::nullopt);
 
@@ -68,6 +74,13 @@ class CDownloader {
   struct CAttempt;
 
   Outcome RunAttempt(const std::wstring& url, CAttempt& attempt);
+  // Opens the destination: anew, or with the bytes an earlier attempt kept (hashed again).
+  bool OpenDestination(CAttempt& attempt);
+  // Sends the request (for the rest of the file when resuming) and takes the answer's length;
+  // none when the attempt cannot go on to the read loop.
+  std::unique_ptr<IHttpResponse> Request(const std::wstring& url, CAttempt& attempt);
+  // After a failed read loop: where the next attempt may resume, when the caller wants that.
+  void KeepForResume(const IHttpResponse& response, CAttempt& attempt);
   Outcome ReadLoop(IHttpResponse& response, CAttempt& attempt);
   // The end of the data: the file is written out, closed and judged by its length; no
   // outcome yet while the grace period runs.

@@ -38,6 +38,19 @@ class IHttpResponse {
   // Empty when the stall limit guards this request from its start; else what guards it instead,
   // for the support log.
   virtual std::wstring StallLimitNote() const { return {}; }
+  // The value of the final response's header name (any letter case), trimmed; empty when it has
+  // none.
+  virtual std::string HeaderValue(const char* name) const {
+    (void)name;
+    return {};
+  }
+};
+
+// The rest of a resource asked for: "Range: bytes=<from>-" with "If-Range: <validator>", so
+// that a server whose copy has changed since answers with the whole new one instead.
+struct CRangeRequest {
+  std::uint64_t from = 0;
+  std::string validator;
 };
 
 class IHttpTransport {
@@ -46,6 +59,12 @@ class IHttpTransport {
   // Sends the standard request for url and returns once the final response's headers are in;
   // null when no response arrives (host not found, no connection, too many redirects).
   virtual std::unique_ptr<IHttpResponse> Open(const std::wstring& url) = 0;
+  // The same request for the rest of the resource. A transport that cannot ask for a part sends
+  // the plain request, whose whole answer the caller takes as a server that ignores ranges does.
+  virtual std::unique_ptr<IHttpResponse> OpenRange(const std::wstring& url, const CRangeRequest& range) {
+    (void)range;
+    return Open(url);
+  }
   // Which proxy the requests take, for the support log, never with a user name or password.
   virtual std::wstring ProxyText() const { return {}; }
 };

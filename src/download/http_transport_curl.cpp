@@ -102,7 +102,7 @@ class CCurlResponse final : public IHttpResponse {
   CCurlResponse(const CCurlResponse&) = delete;
   CCurlResponse& operator=(const CCurlResponse&) = delete;
 
-  bool Start(const std::string& url, const std::string& caFile);
+  bool Start(const std::string& url, const std::string& caFile, const CRangeRequest& range);
   int StatusCode() const override {
     long status = 0;
     curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
@@ -115,6 +115,12 @@ class CCurlResponse final : public IHttpResponse {
   }
   std::int64_t Read(void* buffer, std::size_t size) override;
   std::wstring FinalUrl() const override;
+  std::string HeaderValue(const char* name) const override {
+    curl_header* header = nullptr;
+    // Request -1: the final response's, after redirects and challenges.
+    if (curl_easy_header(m_easy, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return {};
+    return header->value;
+  }
   bool ReusedConnection() const override {
     long opened = 0;
     return curl_easy_getinfo(m_easy, CURLINFO_NUM_CONNECTS, &opened) == CURLE_OK && opened == 0;
@@ -123,7 +129,7 @@ class CCurlResponse final : public IHttpResponse {
  private:
   static std::size_t OnHeader(char* data, std::size_t, std::size_t size, void* self);
   static std::size_t OnBody(char* data, std::size_t, std::size_t size, void* self);
-  void Configure(const std::string& url);
+  void Configure(const std::string& url, const CRangeRequest& range);
   void ConfigureTls(const std::string& url, const std::string& caFile);
   void HeaderLine(const char* line, std::size_t size);
   std::size_t Body(const char* data, std::size_t size);
@@ -186,13 +192,19 @@ void CCurlResponse::ConfigureTls(const std::string& url, const std::string& caFi
   if (!caFile.empty()) curl_easy_setopt(m_easy, CURLOPT_CAINFO, caFile.c_str());
 }
 
-void CCurlResponse::Configure(const std::string& url) {
+void CCurlResponse::Configure(const std::string& url, const CRangeRequest& range) {
   curl_easy_setopt(m_easy, CURLOPT_URL, url.c_str());
   if (m_share != nullptr) curl_easy_setopt(m_easy, CURLOPT_SHARE, m_share);
   curl_easy_setopt(m_easy, CURLOPT_USERAGENT, ToUtf8(kUserAgent).c_str());
   // Every attempt must reach the server, never a cache on the way.
   m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
   m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
+  // As headers of our own, not libcurl's resume option: libcurl would judge the answer itself
+  // and fail a server that sends the whole file, which the download worker takes instead.
+  if (range.from > 0) {
+    m_headers = curl_slist_append(m_headers, ("Range: bytes=" + std::to_string(range.from) + "-").c_str());
+    m_headers = curl_slist_append(m_headers, ("If-Range: " + range.validator).c_str());
+  }
   curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headers);
   curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, kMaxRedirects);
@@ -210,11 +222,11 @@ void CCurlResponse::Configure(const std::string& url) {
   curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
 }
 
-bool CCurlResponse::Start(const std::string& url, const std::string& caFile) {
+bool CCurlResponse::Start(const std::string& url, const std::string& caFile, const CRangeRequest& range) {
   m_multi = m_multis.Take();
   m_easy = curl_easy_init();
   if (m_multi == nullptr || m_easy == nullptr) return false;
-  Configure(url);
+  Configure(url, range);
   ConfigureTls(url, caFile);
   if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
     // Never added, so the destructor must not take it out of the multi handle.
@@ -368,10 +380,11 @@ class CCurlTransport final : public IHttpTransport {
   CCurlTransport(const CCurlTransport&) = delete;
   CCurlTransport& operator=(const CCurlTransport&) = delete;
 
-  std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
+  std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override { return OpenRange(url, {}); }
+  std::unique_ptr<IHttpResponse> OpenRange(const std::wstring& url, const CRangeRequest& range) override {
     auto response = std::make_unique<CCurlResponse>(m_share.Handle(), m_multis, m_stallLimitMs);
     // Escaped as the Windows client escapes it: libcurl refuses a URL with a space.
-    if (!response->Start(RequestUrl(url), m_caFile)) return nullptr;
+    if (!response->Start(RequestUrl(url), m_caFile, range)) return nullptr;
     return response;
   }
 

@@ -23,6 +23,16 @@ static_assert(kAccessType == 4 && kUrlFlags == 0x84000500u, "the standard reques
 constexpr DWORD kContentLengthQuery = HTTP_QUERY_CONTENT_LENGTH;
 // Room for any Content-Length value, in characters.
 constexpr DWORD kLengthTextChars = 64;
+// Room for a header value the download worker reads (a validator, a range); a longer one is taken
+// as absent, which only means that a cut transfer starts again from its first byte.
+constexpr DWORD kHeaderTextChars = 512;
+
+// Header values are ASCII; anything else cannot match what the worker looks for.
+std::string Narrow(const wchar_t* text) {
+  std::string narrow;
+  for (const wchar_t* c = text; *c != 0; ++c) narrow.push_back(*c < 0x80 ? static_cast<char>(*c) : '?');
+  return narrow;
+}
 
 // kStallLimitMs, but for tests that shorten it.
 DWORD g_stallLimitMs = kStallLimitMs;
@@ -106,6 +116,18 @@ class CWinInetResponse final : public IHttpResponse {
 
   std::uint64_t DeclaredLength() const override { return m_declaredLength; }
   std::wstring FinalUrl() const override { return ::FinalUrl(m_api, m_url); }
+  std::string HeaderValue(const char* name) const override {
+    // HTTP_QUERY_CUSTOM takes the header's name in the buffer that receives its value.
+    wchar_t text[kHeaderTextChars] = {};
+    for (std::size_t i = 0; name[i] != 0 && i + 1 < kHeaderTextChars; ++i) text[i] = static_cast<wchar_t>(name[i]);
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    DWORD index = 0;
+    if (!m_api.queryInfo(m_url, HTTP_QUERY_CUSTOM, text, &size, &index)) return {};
+    std::string value = Narrow(text);
+    const auto first = value.find_first_not_of(" \t");
+    const auto last = value.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+  }
   std::wstring StallLimitNote() const override {
     if (m_callbackSet) return {};
     return L"the stall limit reached this request only as WinINet passes it on from its Internet handle "
@@ -128,9 +150,7 @@ class CWinInetResponse final : public IHttpResponse {
     DWORD size = sizeof(text) - sizeof(wchar_t);
     DWORD index = 0;
     if (!m_api.queryInfo(m_url, kContentLengthQuery, text, &size, &index)) return 0;
-    std::string narrow;
-    for (const wchar_t* c = text; *c != 0; ++c) narrow.push_back(*c < 0x80 ? static_cast<char>(*c) : '?');
-    return ParseDeclaredLength(narrow);
+    return ParseDeclaredLength(Narrow(text));
   }
 
   std::int64_t ReadUpTo(char* out, std::size_t size) {
@@ -158,7 +178,9 @@ class CWinInetTransport final : public IHttpTransport {
  public:
   std::wstring ProxyText() const override { return L"the system's proxy settings, without automatic discovery"; }
 
-  std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override {
+  std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override { return OpenRange(url, {}); }
+
+  std::unique_ptr<IHttpResponse> OpenRange(const std::wstring& url, const CRangeRequest& range) override {
     const CWinInetApi* api = WinInetApi();
     if (api == nullptr) return nullptr;
     HINTERNET internet = api->open(kUserAgent, kAccessType, nullptr, nullptr, 0);
@@ -177,7 +199,13 @@ class CWinInetTransport final : public IHttpTransport {
     // waives one. WinINet refuses to follow an https request down to plain http, but not every
     // version does (wine's follows it), so an https request whose response came from anything
     // but https is dropped unread: a compromised mirror cannot serve a file over plain http.
-    HINTERNET handle = api->openUrl(internet, url.c_str(), nullptr, 0, kUrlFlags, reinterpret_cast<DWORD_PTR>(api));
+    std::wstring headers;
+    if (range.from > 0) {
+      headers = L"Range: bytes=" + std::to_wstring(range.from) + L"-\r\nIf-Range: " +
+                std::wstring(range.validator.begin(), range.validator.end()) + L"\r\n";
+    }
+    HINTERNET handle = api->openUrl(internet, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                                    static_cast<DWORD>(headers.size()), kUrlFlags, reinterpret_cast<DWORD_PTR>(api));
     if (handle != nullptr && IsHttpsUrl(url) && !IsHttpsUrl(FinalUrl(*api, handle))) {
       api->closeHandle(handle);
       handle = nullptr;

@@ -30,6 +30,7 @@ class CLoggedResponse final : public IHttpResponse {
   int StatusCode() const override { return m_response->StatusCode(); }
   std::uint64_t DeclaredLength() const override { return m_response->DeclaredLength(); }
   std::wstring FinalUrl() const override { return m_response->FinalUrl(); }
+  std::string HeaderValue(const char* name) const override { return m_response->HeaderValue(name); }
   std::int64_t Read(void* buffer, std::size_t size) override {
     if (!m_read) m_firstReadTick = m_clock.TickCount();
     m_read = true;
@@ -52,21 +53,26 @@ class CLoggedResponse final : public IHttpResponse {
 
 }  // namespace
 
-std::unique_ptr<IHttpResponse> CLoggingTransport::Open(const std::wstring& url) {
-  if (!m_log.IsOpen()) return m_transport.Open(url);
+std::unique_ptr<IHttpResponse> CLoggingTransport::Open(const std::wstring& url) { return OpenRange(url, {}); }
+
+std::unique_ptr<IHttpResponse> CLoggingTransport::OpenRange(const std::wstring& url, const CRangeRequest& range) {
+  if (!m_log.IsOpen()) return m_transport.OpenRange(url, range);
   const std::wstring shown = WithoutCredentials(url);
+  const std::wstring asked =
+      range.from > 0 ? L" from byte " + Number(range.from) + L" if still " + FromUtf8(range.validator) : L"";
   const std::uint32_t start = m_clock.TickCount();
-  std::unique_ptr<IHttpResponse> response = m_transport.Open(url);
+  std::unique_ptr<IHttpResponse> response = m_transport.OpenRange(url, range);
   const std::wstring took = L" (" + Number(m_clock.TickCount() - start) + L" ms)";
   if (response == nullptr) {
-    m_log.Write(L"GET " + shown +
+    m_log.Write(L"GET " + shown + asked +
                 L": no response (no connection, refused, host not found, certificate or "
                 L"redirect refused)" +
                 took);
     return nullptr;
   }
-  std::wstring line = L"GET " + shown + L": status " + DecimalText(response->StatusCode()) + L", declared length " +
-                      Number(response->DeclaredLength());
+  std::wstring line = L"GET " + shown + asked + L": status " + DecimalText(response->StatusCode()) +
+                      L", declared length " + Number(response->DeclaredLength());
+  if (response->StatusCode() == 206) line += L", range " + FromUtf8(response->HeaderValue("Content-Range"));
   const std::wstring final = WithoutCredentials(response->FinalUrl());
   if (!final.empty() && final != shown) line += L", redirected to " + final;
   if (response->ReusedConnection()) line += L", on a kept connection";

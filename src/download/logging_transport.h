@@ -15,6 +15,7 @@ class CLoggingTransport final : public IHttpTransport {
   CLoggingTransport(IHttpTransport& transport, CSupportLog& log, IClock& clock)
       : m_transport(transport), m_log(log), m_clock(clock) {}
   std::unique_ptr<IHttpResponse> Open(const std::wstring& url) override;
+  std::unique_ptr<IHttpResponse> OpenRange(const std::wstring& url, const CRangeRequest& range) override;
   std::wstring ProxyText() const override { return m_transport.ProxyText(); }
 
  private:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -323,3 +324,104 @@ INSTANTIATE_TEST_SUITE_P(Cases, DownloaderWriteTest,
                          ::testing::Values(CWriteCase{"SecondBlock", 3 * kWriteBufferBytes, 2, 2 * kWriteBufferBytes},
                                            CWriteCase{"LastPartialBlock", 5000, 1, 5000}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A file of 3000 bytes, a server that answers each request of it in turn, and what the download
+// must do with a description that lists the file's SHA-256.
+struct CResumeCase {
+  const char* name;
+  std::vector<CServedResponse> responses;  // the i-th request's, the last for every later one
+  std::string expected;                    // what the file must hold; empty: the download fails
+  std::vector<bool> ranges;                // whether each request asked for the rest only
+  bool hashed = true;                      // the caller gives the file's SHA-256
+};
+
+class DownloaderResumeTest : public DownloaderTest, public ::testing::WithParamInterface<CResumeCase> {};
+
+const std::string kResumeBody = GeneratedBody(3000);
+
+CSha256Digest Sha256Of(const std::string& bytes) {
+  CSha256 hash;
+  hash.Update(bytes.data(), bytes.size());
+  return hash.Final();
+}
+const std::string kChangedBody = std::string(3000, 'n');
+
+CServedResponse Ranged(const std::string& body, const std::string& etag, std::optional<std::uint64_t> cutAfter) {
+  CServedResponse response = FileResponse(body);
+  response.acceptRanges = true;
+  response.etag = etag;
+  response.closeAfterBytes = cutAfter;
+  return response;
+}
+
+// Catches a retry that starts from zero where the server offers the rest, bytes of a changed
+// file appended to the kept ones, a resume without ranges, a strong validator or a hash to vouch
+// for it, a resumed file that fails its hash kept or resumed again, and partial files left over.
+TEST_P(DownloaderResumeTest, GoesOnFromTheKeptBytesOnlyWhenTheServerVouches) {
+  const CResumeCase& c = GetParam();
+  WriteFileBytes(Destination(), "earlier");
+  m_server.Serve("/f", c.responses);
+  const auto digest = Sha256Of(c.expected.empty() ? kResumeBody : c.expected);
+  const bool done = m_downloader.DownloadFile(m_server.Url("/f"), Destination(), &m_window,
+                                              c.hashed ? std::optional(digest) : std::nullopt);
+  EXPECT_EQ(done, !c.expected.empty());
+  EXPECT_EQ(ReadFileBytes(Destination()), done ? c.expected : "earlier");
+  EXPECT_EQ(FileExists(Backup()), done);
+  EXPECT_FALSE(FileExists(Destination() + kPartialSuffix));
+  const std::vector<std::string> heads = m_server.RequestHeads();
+  ASSERT_EQ(heads.size(), c.ranges.size());
+  for (std::size_t i = 0; i < heads.size(); ++i) {
+    EXPECT_EQ(heads[i].find("\r\nRange: bytes=") != std::string::npos, c.ranges[i]) << heads[i];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DownloaderResumeTest,
+    ::testing::Values(
+        // Every connection cut after 1000 bytes: three attempts bring the whole file.
+        CResumeCase{"CutEveryThird", {Ranged(kResumeBody, "\"v1\"", 1000)}, kResumeBody, {false, true, true}},
+        // Cut after 500 each time: four attempts bring 2000 bytes; nothing of them stays.
+        CResumeCase{"NeverWhole", {Ranged(kResumeBody, "\"v1\"", 500)}, "", {false, true, true, true}},
+        // Changed on the server: If-Range no longer matches, the whole new file comes.
+        CResumeCase{"ChangedBetweenAttempts",
+                    {Ranged(kResumeBody, "\"v1\"", 1500), Ranged(kChangedBody, "\"v2\"", std::nullopt)},
+                    kChangedBody,
+                    {false, true}},
+        CResumeCase{"NoRanges",
+                    {[] {
+                       CServedResponse r = Ranged(kResumeBody, "\"v1\"", 1500);
+                       r.acceptRanges = false;
+                       return r;
+                     }(),
+                     FileResponse(kResumeBody)},
+                    kResumeBody,
+                    {false, false}},
+        CResumeCase{"WeakETag",
+                    {Ranged(kResumeBody, "W/\"v1\"", 1500), FileResponse(kResumeBody)},
+                    kResumeBody,
+                    {false, false}},
+        // The rest served from other bytes: the whole file fails its hash and comes again from zero.
+        CResumeCase{"ResumedFileFailsItsHash",
+                    {Ranged(kResumeBody, "\"v1\"", 1500), Ranged(kChangedBody, "\"v1\"", std::nullopt),
+                     Ranged(kResumeBody, "\"v1\"", std::nullopt)},
+                    kResumeBody,
+                    {false, true, false}},
+        CResumeCase{"NoHashNoResume",
+                    {Ranged(kResumeBody, "\"v1\"", 1500), FileResponse(kResumeBody)},
+                    kResumeBody,
+                    {false, false},
+                    false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Catches a progress bar sent back to zero by a resumed attempt, or the kept bytes reported twice.
+TEST_F(DownloaderTest, ResumedAttemptReportsFromTheKeptBytesOn) {
+  m_server.Serve("/f", {Ranged(kResumeBody, "\"v1\"", 1500), Ranged(kResumeBody, "\"v1\"", std::nullopt)});
+  ASSERT_TRUE(m_downloader.DownloadFile(m_server.Url("/f"), Destination(), &m_window, Sha256Of(kResumeBody)));
+  const ProgressMessages expected{{1024, 1024}, {476, 1500}, {0, 1500},  // the cut attempt
+                                  {1024, 2524}, {476, 3000}, {0, 3000}};
+  EXPECT_EQ(m_window.m_progress, expected);
+  EXPECT_EQ(m_server.LastBodyBytesSent("/f"), 1500u);
+  const std::vector<std::string> heads = m_server.RequestHeads();
+  ASSERT_EQ(heads.size(), 2u);
+  EXPECT_NE(heads[1].find("\r\nRange: bytes=1500-\r\nIf-Range: \"v1\""), std::string::npos) << heads[1];
+}

@@ -3,8 +3,10 @@
 #include "support/loopback_server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 // How often the serving thread looks at the stop flag while no client connects.
@@ -29,6 +31,36 @@ std::string PatternBlock() {
 const std::string& Pattern() {
   static const std::string block = PatternBlock();
   return block;
+}
+
+// The value of a request header (name in lower case), empty when the head has none.
+std::string RequestHeader(const std::string& head, const std::string& name) {
+  std::string lower(head.size(), '\0');
+  for (std::size_t i = 0; i < head.size(); ++i)
+    lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(head[i])));
+  const auto at = lower.find("\r\n" + name + ":");
+  if (at == std::string::npos) return {};
+  const auto begin = head.find_first_not_of(' ', at + name.size() + 3);
+  const auto end = head.find("\r\n", at + 2);
+  return begin == std::string::npos || begin >= end ? std::string() : head.substr(begin, end - begin);
+}
+
+// The response as the answer to the request's "Range: bytes=N-" (with its "If-Range"), when the
+// response accepts ranges; unchanged otherwise.
+CServedResponse AnswerRange(CServedResponse response, const std::string& head) {
+  const std::string range = RequestHeader(head, "range");
+  const std::string ifRange = RequestHeader(head, "if-range");
+  if (!response.acceptRanges || range.rfind("bytes=", 0) != 0 || range.back() != '-') return response;
+  if (!ifRange.empty() && ifRange != response.etag && ifRange != response.lastModified) return response;
+  const std::uint64_t from = std::strtoull(range.c_str() + 6, nullptr, 10);
+  if (from == 0 || from >= response.BodySize()) return response;
+  response.status = 206;
+  response.reason = "Partial Content";
+  response.bodyOffset = from;
+  response.declaredLength = response.SentSize();
+  response.extraHeaders += "Content-Range: bytes " + std::to_string(from) + "-" +
+                           std::to_string(response.BodySize() - 1) + "/" + std::to_string(response.BodySize()) + "\r\n";
+  return response;
 }
 
 // The path of a request line, also for the absolute form that clients send to a proxy.
@@ -195,12 +227,12 @@ bool CLoopbackServer::Answer(SocketHandle client, const std::string& head, int c
     m_heads.push_back(head.substr(0, head.find("\r\n\r\n")));
     m_headConnections.push_back(connection);
   }
-  const CServedResponse response = Pick(path);
+  const CServedResponse response = AnswerRange(Pick(path), head);
   const std::uint64_t sent = SendResponse(client, response);
   std::lock_guard lock(m_mutex);
   m_sent[path] = sent;
   // Only a whole response with a length leaves the connection fit for another request.
-  return response.raw.empty() && !response.closeAfterBytes && response.declaredLength && sent == response.BodySize() &&
+  return response.raw.empty() && !response.closeAfterBytes && response.declaredLength && sent == response.SentSize() &&
          !response.chunked;
 }
 
@@ -210,6 +242,9 @@ std::uint64_t CLoopbackServer::SendResponse(SocketHandle client, const CServedRe
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
   if (m_connections == Connections::CloseEach) head += "Connection: close\r\n";
   head += response.extraHeaders;
+  if (response.acceptRanges) head += "Accept-Ranges: bytes\r\n";
+  if (!response.etag.empty()) head += "ETag: " + response.etag + "\r\n";
+  if (!response.lastModified.empty()) head += "Last-Modified: " + response.lastModified + "\r\n";
   if (response.declaredLength) head += "Content-Length: " + std::to_string(*response.declaredLength) + "\r\n";
   if (response.chunked) head += "Transfer-Encoding: chunked\r\n";
   if (!response.location.empty()) head += "Location: " + response.location + "\r\n";
@@ -223,7 +258,7 @@ std::uint64_t CLoopbackServer::SendResponse(SocketHandle client, const CServedRe
 }
 
 bool CLoopbackServer::SendBody(SocketHandle client, const CServedResponse& response, std::uint64_t& sent) {
-  const std::uint64_t total = std::min(response.BodySize(), response.closeAfterBytes.value_or(response.BodySize()));
+  const std::uint64_t total = std::min(response.SentSize(), response.closeAfterBytes.value_or(response.SentSize()));
   bool stalled = response.stallMs == 0;
   while (sent < total && !m_stop) {
     std::uint64_t piece = std::min(kSendPieceBytes, total - sent);
@@ -236,8 +271,9 @@ bool CLoopbackServer::SendBody(SocketHandle client, const CServedResponse& respo
       piece = std::min(piece, response.dripBytes);
       if (!Pause(response.dripMs)) return false;
     }
+    const std::uint64_t at = response.bodyOffset + sent;
     const char* data =
-        response.generatedBytes != 0 ? Pattern().data() + sent % kPatternPeriod : response.body.data() + sent;
+        response.generatedBytes != 0 ? Pattern().data() + at % kPatternPeriod : response.body.data() + at;
     const auto size = static_cast<std::size_t>(piece);
     if (response.chunked) {
       char frame[32];

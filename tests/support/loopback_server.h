@@ -38,11 +38,21 @@ struct CServedResponse {
   std::string location;
   // Raw header lines sent as they are, each ending in CR LF, right behind the status line.
   std::string extraHeaders;
+  // "Accept-Ranges: bytes": a request "Range: bytes=N-" whose "If-Range" (if any) names etag or
+  // lastModified gets "206 Partial Content" with the body from N on (closeAfterBytes and the stall
+  // counting from there), as real servers answer.
+  bool acceptRanges = false;
+  std::string etag;          // an ETag header when not empty
+  std::string lastModified;  // a Last-Modified header when not empty
+  // Where the body sent starts: set by the server when it answers a range.
+  std::uint64_t bodyOffset = 0;
   // When not empty: these bytes exactly (status line, headers and body, however malformed)
   // instead of everything above.
   std::string raw;
 
   std::uint64_t BodySize() const { return generatedBytes != 0 ? generatedBytes : body.size(); }
+  // The bytes this answer carries: the whole body, or its rest from bodyOffset.
+  std::uint64_t SentSize() const { return BodySize() - bodyOffset; }
 };
 
 // A file served with its exact Content-Length.
