@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "description/file_hashes.h"
 #include "download/downloader.h"
 #include "support/loopback_server.h"
 #include "system/file.h"

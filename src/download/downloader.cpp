@@ -32,7 +32,7 @@ struct CDownloader::CAttempt {
   // The SHA-256 the file must have, and the hash of every byte handed to it; none when the
   // caller asked for no check.
   const std::optional<CSha256Digest>* expected = nullptr;
-  std::unique_ptr<CSha256> hash;
+  std::unique_ptr<CSha256Stream> hash;
   // Why the attempt failed, for the support log.
   std::wstring failure;
 };
@@ -56,7 +56,7 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
     attempt.destination = destination;
     attempt.window = progressWindow;
     attempt.expected = &expected;
-    if (expected) attempt.hash = std::make_unique<CSha256>();
+    if (expected) attempt.hash = std::make_unique<CSha256Stream>();
     const Outcome outcome = RunAttempt(url, attempt);
     const int number = kDownloadAttempts - attemptsLeft + 1;
     if (outcome == Outcome::Succeeded) {

@@ -11,9 +11,9 @@ const std::string kGood(3000, 'g');
 const std::string kEvil(3000, 'e');
 
 std::string HashLine(const std::string& bytes, const std::string& name) {
-  CSha256 hash;
+  CSha256Stream hash;
   hash.Update(bytes.data(), bytes.size());
-  return FormatDigest(hash.Final()) + "  " + name + "\n";
+  return FormatDigest(hash.Final().value()) + "  " + name + "\n";
 }
 }  // namespace
 
