@@ -6,9 +6,9 @@
 #include <new>
 
 #include "crypto/rsa_oaep.h"
-#include "framework/static_control.h"
 #include "system/file.h"
 #include "system/text.h"
+#include "system/worker_thread.h"
 
 std::optional<ByteBuffer> ReadWholeFile(const std::wstring& path, std::uint64_t limit, std::size_t extraBytes) {
   CFile file;
