@@ -23,16 +23,6 @@ bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstri
   return !name.empty() && name[0] != L'\\';
 }
 
-std::string FormatDigest(const CSha256Digest& digest) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const std::uint8_t byte : digest) {
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 15]);
-  }
-  return text;
-}
-
 std::optional<CFileHashes> CFileHashes::From(const CSetupDescription& description) {
   // Looked for without GetItem, whose missing-tag message would reach every older description.
   if (description.FindTag(kFileHashesTag) == kTagNotFound) return std::nullopt;

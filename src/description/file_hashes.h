@@ -20,8 +20,6 @@ inline constexpr wchar_t kFileHashesTag[] = L"File Hashes";
 // One line "<64 hex digits>  <name>" or "<64 hex digits> *<name>" (sha256sum's text and
 // binary forms); false for anything else, a name with its escape prefix "\" included.
 bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstring& name);
-// 64 lower-case hex digits, as sha256sum prints them.
-std::string FormatDigest(const CSha256Digest& digest);
 
 // The hashes a description lists for its files.
 class CFileHashes {

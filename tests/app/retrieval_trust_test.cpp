@@ -5,6 +5,7 @@
 #include <string>
 
 #include "initial_setup_fixture.h"
+#include "system/text.h"
 
 namespace {
 const std::string kGood(3000, 'g');
@@ -13,7 +14,8 @@ const std::string kEvil(3000, 'e');
 std::string HashLine(const std::string& bytes, const std::string& name) {
   CSha256Stream hash;
   hash.Update(bytes.data(), bytes.size());
-  return FormatDigest(hash.Final().value()) + "  " + name + "\n";
+  const CSha256Digest digest = hash.Final().value();
+  return EncodeHexDigits(digest.data(), digest.size()) + "  " + name + "\n";
 }
 }  // namespace
 
