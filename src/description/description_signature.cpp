@@ -2,6 +2,7 @@
 #include "description/description_signature.h"
 
 #include "crypto/ed25519.h"
+#include "system/file.h"
 #include "system/text.h"
 
 std::string SigningKeyFromHex(std::string_view hex) {

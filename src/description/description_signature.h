@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "crypto/ed25519.h"
 #include "description/eif_decrypt.h"
 
-inline constexpr std::size_t kSigningPublicKeyBytes = 32;
-inline constexpr std::size_t kDescriptionSignatureBytes = 64;
+// A signed description carries an Ed25519 signature, checked with an Ed25519 public key.
+inline constexpr std::size_t kSigningPublicKeyBytes = kEd25519PublicKeyBytes;
+inline constexpr std::size_t kDescriptionSignatureBytes = kEd25519SignatureBytes;
 // Appended to the whole name of the description file it signs: "SetupInitial.eif.sig".
 inline constexpr wchar_t kSignatureSuffix[] = L".sig";
 

@@ -7,9 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-using ByteBuffer = std::vector<std::uint8_t>;
+#include "system/file.h"
 
 // Files larger than this are refused before reading: a setup description is a few kilobytes,
 // and the whole file is held in memory while it is decrypted.
@@ -25,10 +24,6 @@ void DecryptEifFile(const std::wstring& path, std::optional<ByteBuffer>& buffer,
 // The same for the bytes of an EIF file already read (checked before they reach decryption).
 void DecryptEifBytes(const ByteBuffer& file, std::optional<ByteBuffer>& buffer, std::size_t& size, std::string_view key,
                      std::wstring_view signature);
-
-// The whole file followed by extraBytes zero bytes; nothing when it is missing, empty, longer
-// than limit bytes or cannot be read.
-std::optional<ByteBuffer> ReadWholeFile(const std::wstring& path, std::uint64_t limit, std::size_t extraBytes = 0);
 
 // The whole file plus one zero byte (size = length + 1); nothing for a missing or empty file.
 void ReadPlainFile(const std::wstring& path, std::optional<ByteBuffer>& buffer, std::size_t& size);

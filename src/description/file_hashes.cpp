@@ -1,7 +1,6 @@
-// The "File Hashes" lines of a description, and SHA-256 while files are written.
+// The "File Hashes" lines of a description, and the SHA-256 of a whole file.
 #include "description/file_hashes.h"
 
-#include "crypto/sha.h"
 #include "description/setup_description.h"
 #include "description/tag_parser.h"
 #include "system/file.h"
@@ -22,16 +21,6 @@ bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstri
   name = std::wstring(line.substr(kHexDigits + 2));
   // sha256sum marks a name it had to escape with a leading backslash; no plain name needs it.
   return !name.empty() && name[0] != L'\\';
-}
-
-std::string FormatDigest(const CSha256Digest& digest) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const std::uint8_t byte : digest) {
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 15]);
-  }
-  return text;
 }
 
 std::optional<CFileHashes> CFileHashes::From(const CSetupDescription& description) {
@@ -58,21 +47,10 @@ std::optional<CSha256Digest> CFileHashes::For(const std::wstring& localName) con
   return at != m_digests.end() ? at->second : std::nullopt;
 }
 
-struct CSha256::CState {
-  CSha256Hash hash;
-};
-
-CSha256::CSha256() : m_state(std::make_unique<CState>()) {}
-CSha256::~CSha256() = default;
-
-void CSha256::Update(const void* data, std::size_t size) { m_state->hash.Update(data, size); }
-
-CSha256Digest CSha256::Final() { return m_state->hash.Final(); }
-
 std::optional<CSha256Digest> Sha256OfFile(const std::wstring& path) {
   CFile file;
   if (!file.Open(path, CFile::Mode::Read)) return std::nullopt;
-  CSha256 hash;
+  CSha256Stream hash;
   std::vector<char> buffer(kFileHashChunkBytes);
   for (;;) {
     const std::int64_t got = file.Read(buffer.data(), buffer.size());

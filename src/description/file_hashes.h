@@ -1,28 +1,25 @@
 // Payload hashes: the optional tag "File Hashes" of a description, one line per listed file as
-// sha256sum prints it, and the SHA-256 that the download worker runs over the bytes it writes.
+// sha256sum prints it, and the SHA-256 of a whole file.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class CSetupDescription;
+#include "crypto/sha256_stream.h"
 
-using CSha256Digest = std::array<std::uint8_t, 32>;
+class CSetupDescription;
 
 inline constexpr wchar_t kFileHashesTag[] = L"File Hashes";
 
 // One line "<64 hex digits>  <name>" or "<64 hex digits> *<name>" (sha256sum's text and
 // binary forms); false for anything else, a name with its escape prefix "\" included.
 bool ParseFileHashLine(std::wstring_view line, CSha256Digest& digest, std::wstring& name);
-// 64 lower-case hex digits, as sha256sum prints them.
-std::string FormatDigest(const CSha256Digest& digest);
 
 // The hashes a description lists for its files.
 class CFileHashes {
@@ -39,22 +36,6 @@ class CFileHashes {
  private:
   std::map<std::wstring, std::optional<CSha256Digest>> m_digests;
   std::vector<std::wstring> m_malformed;
-};
-
-// SHA-256 over bytes given piece by piece.
-class CSha256 {
- public:
-  CSha256();
-  ~CSha256();
-  CSha256(const CSha256&) = delete;
-  CSha256& operator=(const CSha256&) = delete;
-  void Update(const void* data, std::size_t size);
-  // The digest of everything given so far; the hash then starts afresh.
-  CSha256Digest Final();
-
- private:
-  struct CState;
-  std::unique_ptr<CState> m_state;
 };
 
 // The digest of a whole file; none when it cannot be read.

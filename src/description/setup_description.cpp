@@ -12,6 +12,7 @@
 #include "description/description_signature.h"
 #include "description/eif_decrypt.h"
 #include "description/expanding_text.h"
+#include "system/file.h"
 #include "system/folders.h"
 #include "system/path.h"
 #include "system/program_folder.h"

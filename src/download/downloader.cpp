@@ -33,7 +33,7 @@ struct CDownloader::CAttempt {
   // The SHA-256 the file must have, and the hash of every byte handed to it; none when the
   // caller asked for no check.
   const std::optional<CSha256Digest>* expected = nullptr;
-  std::unique_ptr<CSha256> hash;
+  std::unique_ptr<CSha256Stream> hash;
   // Why the attempt failed, for the support log.
   std::wstring failure;
   // The bytes an earlier attempt kept and where this one goes on; none for a whole request.
@@ -48,7 +48,7 @@ namespace {
 // Bytes read at a time when a kept part is hashed again.
 constexpr std::size_t kRehashBlockBytes = 1024 * 1024;
 
-bool HashFile(const std::wstring& path, CSha256& hash) {
+bool HashFile(const std::wstring& path, CSha256Stream& hash) {
   CFile file;
   if (!file.Open(path, CFile::Mode::Read)) return false;
   std::string block(kRehashBlockBytes, '\0');
@@ -83,7 +83,7 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
     attempt.window = progressWindow;
     attempt.expected = &expected;
     attempt.resume = std::exchange(resume, std::nullopt);
-    if (expected) attempt.hash = std::make_unique<CSha256>();
+    if (expected) attempt.hash = std::make_unique<CSha256Stream>();
     const Outcome outcome = RunAttempt(url, attempt);
     const int number = kDownloadAttempts - attemptsLeft + 1;
     if (outcome == Outcome::Succeeded) {
@@ -151,7 +151,7 @@ bool CDownloader::OpenDestination(CAttempt& attempt) {
   attempt.file.Close();
   DeleteFileInFolder(attempt.folder, attempt.name + kPartialSuffix);
   attempt.resume.reset();
-  if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256>();
+  if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256Stream>();
   return attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite);
 }
 
@@ -181,7 +181,7 @@ std::unique_ptr<IHttpResponse> CDownloader::Request(const std::wstring& url, CAt
       // The file changed since, or the server ignores ranges: this answer is the whole file.
       attempt.resumeNote = L"asked to resume at byte " + DecimalText(resume->offset) + L", got the whole file";
       attempt.received = 0;
-      if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256>();
+      if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256Stream>();
       attempt.file.Close();
       if (!attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite)) {
         attempt.failure = L"the file cannot be created";

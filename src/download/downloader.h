@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "description/file_hashes.h"
+#include "crypto/sha256_stream.h"
 #include "download/http_transport.h"
 #include "download/resume_rules.h"
 #include "framework/framework.h"

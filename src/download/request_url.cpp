@@ -8,10 +8,8 @@
 namespace {
 
 void AppendEscape(std::string& out, unsigned char byte) {
-  static const char kHex[] = "0123456789ABCDEF";
   out += '%';
-  out += kHex[byte >> 4];
-  out += kHex[byte & 0x0F];
+  out += EncodeHexDigits(&byte, 1, HexCase::Upper);
 }
 
 // Where the host ends: the first slash, backslash, '?' or '#' after "scheme://"; the whole text

@@ -39,7 +39,3 @@ void PlatformPaintStaticPixels(CStatic& control, const std::uint8_t* rgb, int wi
 void PlatformSetHandCursor(CStatic& control);
 void PlatformSetStaticTimer(CStatic& control, unsigned id, unsigned intervalMs);
 void PlatformKillStaticTimer(CStatic& control, unsigned id);
-
-// Worker threads: a platform thread handle, or null when none could start.
-void* PlatformStartThread(void (*proc)(void*), void* argument, bool timeCritical);
-void PlatformJoinThread(void* handle);

@@ -1,4 +1,4 @@
-// Platform-independent parts of the static control and worker thread (see static_control.h).
+// Platform-independent parts of the static control (see static_control.h).
 #include "framework/static_control.h"
 
 #include <algorithm>
@@ -72,16 +72,4 @@ void DDX_Control(CDataExchange* dx, int id, CStatic& control) {
   control.m_dialog = &dx->m_dialog;
   control.m_controlId = id;
   if (dx->m_dialog.IsWindowCreated()) PlatformBindStatic(dx->m_dialog, id, control);
-}
-
-bool CWorkerThread::Start(void (*proc)(void*), void* argument, bool timeCritical) {
-  Join();
-  m_handle = PlatformStartThread(proc, argument, timeCritical);
-  return m_handle != nullptr;
-}
-
-void CWorkerThread::Join() {
-  if (m_handle == nullptr) return;
-  PlatformJoinThread(m_handle);
-  m_handle = nullptr;
 }

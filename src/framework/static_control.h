@@ -1,6 +1,5 @@
-// Static child controls of a dialog and the worker threads that controls may run: the
-// framework's stand-ins for CStatic and a thread start, over Win32 on Windows and the dialog's
-// GDK window on Linux.
+// Static child controls of a dialog: the framework's stand-in for CStatic, over Win32 on
+// Windows and the dialog's GDK window on Linux.
 #pragma once
 
 #include <cstdint>
@@ -83,23 +82,3 @@ class CStatic : public CWnd {
 
 // Binds the dialog's child control id to control, so that the child's messages reach control.
 void DDX_Control(CDataExchange* dx, int id, CStatic& control);
-
-// A thread that a control runs beside the window's thread. Join waits for it to end; a thread
-// that only ever invalidates its control from afar (never waiting for the window's thread)
-// can be joined from the window's thread at any time.
-class CWorkerThread {
- public:
-  CWorkerThread() = default;
-  ~CWorkerThread() { Join(); }
-  CWorkerThread(const CWorkerThread&) = delete;
-  CWorkerThread& operator=(const CWorkerThread&) = delete;
-
-  // Starts proc(argument); timeCritical raises its priority to the highest of its process
-  // where the platform lets a program do so. False when no thread could start.
-  bool Start(void (*proc)(void*), void* argument, bool timeCritical);
-  void Join();
-  bool Joinable() const { return m_handle != nullptr; }
-
- private:
-  void* m_handle = nullptr;  // the platform's thread
-};

@@ -1,5 +1,5 @@
 // Static controls over Win32: the dialog's child window, subclassed so that its messages reach
-// the control object; worker threads over CreateThread.
+// the control object.
 #include <windows.h>
 
 #include "framework/dialog_platform.h"
@@ -113,33 +113,3 @@ void PlatformSetStaticTimer(CStatic& control, unsigned id, unsigned intervalMs) 
 }
 
 void PlatformKillStaticTimer(CStatic& control, unsigned id) { ::KillTimer(WindowOf(control), id); }
-
-namespace {
-struct CThreadStart {
-  void (*proc)(void*);
-  void* argument;
-};
-
-DWORD WINAPI ThreadEntry(LPVOID parameter) {
-  const CThreadStart start = *static_cast<CThreadStart*>(parameter);
-  delete static_cast<CThreadStart*>(parameter);
-  start.proc(start.argument);
-  return 0;
-}
-}  // namespace
-
-void* PlatformStartThread(void (*proc)(void*), void* argument, bool timeCritical) {
-  auto* start = new CThreadStart{proc, argument};
-  HANDLE thread = CreateThread(nullptr, 0, ThreadEntry, start, 0, nullptr);
-  if (thread == nullptr) {
-    delete start;
-    return nullptr;
-  }
-  if (timeCritical) SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
-  return thread;
-}
-
-void PlatformJoinThread(void* handle) {
-  WaitForSingleObject(static_cast<HANDLE>(handle), INFINITE);
-  CloseHandle(static_cast<HANDLE>(handle));
-}

@@ -1,10 +1,15 @@
 // CFile: a binary file opened for reading or writing, as the description loader and the
-// download worker use it. Sizes are 64-bit so files of 2 GiB and more compare correctly.
+// download worker use it, and a small file read whole. Sizes are 64-bit so files of 2 GiB and
+// more compare correctly.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+using ByteBuffer = std::vector<std::uint8_t>;
 
 class CFile {
  public:
@@ -34,3 +39,7 @@ class CFile {
   // A file descriptor on Linux, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE) when closed.
   std::intptr_t m_handle = -1;
 };
+
+// The whole file followed by extraBytes zero bytes; nothing when it is missing, empty, longer
+// than limit bytes or cannot be read.
+std::optional<ByteBuffer> ReadWholeFile(const std::wstring& path, std::uint64_t limit, std::size_t extraBytes = 0);

@@ -150,6 +150,17 @@ std::wstring AsciiUpper(std::wstring_view text) {
   return out;
 }
 
+std::string EncodeHexDigits(const void* bytes, std::size_t count, HexCase letters) {
+  const char* digits = letters == HexCase::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  const auto* in = static_cast<const std::uint8_t*>(bytes);
+  std::string hex(2 * count, '0');
+  for (std::size_t i = 0; i < count; ++i) {
+    hex[2 * i] = digits[in[i] >> 4];
+    hex[2 * i + 1] = digits[in[i] & 15];
+  }
+  return hex;
+}
+
 bool DecodeHexDigits(std::wstring_view hex, std::uint8_t* out, std::size_t count) {
   const auto value = [](wchar_t c) {
     if (c >= L'0' && c <= L'9') return c - L'0';

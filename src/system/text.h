@@ -26,6 +26,10 @@ std::wstring FromUtf16Le(std::string_view bytes);
 
 // Fills count bytes from exactly 2 x count hex digits (either case); false for anything else.
 bool DecodeHexDigits(std::wstring_view hex, std::uint8_t* out, std::size_t count);
+// The 2 x count hex digits of count bytes, high digit first: lower case as sha256sum prints
+// digests, upper case as URLs escape bytes.
+enum class HexCase { Lower, Upper };
+std::string EncodeHexDigits(const void* bytes, std::size_t count, HexCase letters = HexCase::Lower);
 
 // Upper-cases the ASCII letters a to z only; every other character stays as it is.
 std::wstring AsciiUpper(std::wstring_view text);

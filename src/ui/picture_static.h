@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "framework/static_control.h"
+#include "system/worker_thread.h"
 #include "ui/picture_composer.h"
 
 // lParam becomes the reference height of the text sizes; 0 = the next paint's client height.

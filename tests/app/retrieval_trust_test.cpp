@@ -5,15 +5,17 @@
 #include <string>
 
 #include "initial_setup_fixture.h"
+#include "system/text.h"
 
 namespace {
 const std::string kGood(3000, 'g');
 const std::string kEvil(3000, 'e');
 
 std::string HashLine(const std::string& bytes, const std::string& name) {
-  CSha256 hash;
+  CSha256Stream hash;
   hash.Update(bytes.data(), bytes.size());
-  return FormatDigest(hash.Final()) + "  " + name + "\n";
+  const CSha256Digest digest = hash.Final().value();
+  return EncodeHexDigits(digest.data(), digest.size()) + "  " + name + "\n";
 }
 }  // namespace
 

@@ -172,15 +172,6 @@ const CSigningVector kSigningVectors[] = {
      "00d291612bb0c00"},
 };
 
-std::string HexOf(const std::string& bytes) {
-  std::string hex;
-  for (const char c : bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    hex += {kDigits[static_cast<unsigned char>(c) >> 4], kDigits[c & 15]};
-  }
-  return hex;
-}
-
 // Catches a PEM framing that OpenSSL would not write or read, and any signature that differs from
 // the standard's (and so from 'openssl pkeyutl -sign -rawin', which makes the same bytes).
 TEST_F(EifToolTest, SignsTheStandardVectorsFromOpenSslKeyFiles) {
@@ -191,7 +182,8 @@ TEST_F(EifToolTest, SignsTheStandardVectorsFromOpenSslKeyFiles) {
     WriteFileBytes(Path(L"k.pem"), vector.privatePem);
     WriteFileBytes(Path(L"m"), vector.message);
     ASSERT_EQ(Run({L"sign", L"--signing-key", Path(L"k.pem"), Path(L"m")}), 0);
-    EXPECT_EQ(HexOf(ReadFileBytes(Path(L"m.sig"))), vector.signatureHex);
+    const std::string signature = ReadFileBytes(Path(L"m.sig"));
+    EXPECT_EQ(EncodeHexDigits(signature.data(), signature.size()), vector.signatureHex);
   }
 }
 

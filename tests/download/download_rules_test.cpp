@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "description/file_hashes.h"
 #include "download/downloader.h"
 #include "progress_recorder.h"
 #include "support/test_support.h"

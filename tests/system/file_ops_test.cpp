@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "support/test_support.h"
 #include "system/file.h"
@@ -236,3 +237,37 @@ TEST(PosixChainTest, AttemptsEveryLevelFromTheFirst) {
   EXPECT_EQ(PosixFolderChainLevels(L"rel/a"), (std::vector<std::wstring>{L"rel/a"}));
   EXPECT_TRUE(PosixFolderChainLevels(L"bare").empty());
 }
+
+struct CReadWholeCase {
+  const char* name;
+  const char* content;  // null: no file
+  std::uint64_t limit;
+  std::size_t extraBytes;
+  const char* expected;  // null: nothing read
+  std::size_t expectedSize;
+};
+
+class ReadWholeFileTest : public ::testing::TestWithParam<CReadWholeCase> {
+ protected:
+  CTempFolder m_temp;
+};
+
+// Catches a limit off by one (a signature file of 64 bytes refused, or 65 read), an empty or
+// missing file taken as content, or extra bytes that are not zero (a description's terminator).
+TEST_P(ReadWholeFileTest, ReadsWithinTheLimit) {
+  const CReadWholeCase& c = GetParam();
+  const std::wstring path = m_temp / L"file.bin";
+  if (c.content != nullptr) WriteFileBytes(path, c.content);
+  const std::optional<ByteBuffer> bytes = ReadWholeFile(path, c.limit, c.extraBytes);
+  ASSERT_EQ(bytes.has_value(), c.expected != nullptr);
+  if (!bytes) return;
+  EXPECT_EQ(*bytes, ByteBuffer(c.expected, c.expected + c.expectedSize));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadWholeFileTest,
+                         ::testing::Values(CReadWholeCase{"Missing", nullptr, 10, 0, nullptr, 0},
+                                           CReadWholeCase{"Empty", "", 10, 0, nullptr, 0},
+                                           CReadWholeCase{"AtTheLimit", "abcd", 4, 0, "abcd", 4},
+                                           CReadWholeCase{"OverTheLimit", "abcde", 4, 0, nullptr, 0},
+                                           CReadWholeCase{"ExtraZeros", "ab", 4, 2, "ab\0\0", 4}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -1,6 +1,10 @@
 // Path splitting and joining, and the text conversions the core relies on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
 #include "system/path.h"
 #include "system/text.h"
 #include "websetup_config.h"
@@ -49,6 +53,20 @@ TEST(PathTest, JoinAndStripUseOneSeparator) {
 // Catches upper-casing beyond ASCII, which would change names the system compares exactly.
 TEST(TextTest, AsciiUpperChangesOnlyAsciiLetters) {
   EXPECT_EQ(AsciiUpper(L"Download sites \u00e4\u00df z"), L"DOWNLOAD SITES \u00e4\u00df Z");
+}
+
+// Catches swapped digits, a sign-extended byte (0x80 and up), the wrong letter case, or a
+// length that is not two digits a byte; the decoder reads back what the encoder wrote.
+TEST(TextTest, HexDigitsBothWays) {
+  const std::uint8_t bytes[] = {0x00, 0x0f, 0x10, 0x7f, 0x80, 0xa5, 0xff};
+  EXPECT_EQ(EncodeHexDigits(bytes, sizeof(bytes)), "000f107f80a5ff");
+  EXPECT_EQ(EncodeHexDigits(bytes, sizeof(bytes), HexCase::Upper), "000F107F80A5FF");
+  EXPECT_EQ(EncodeHexDigits(bytes, 0), "");
+  std::uint8_t decoded[sizeof(bytes)] = {};
+  ASSERT_TRUE(DecodeHexDigits(L"000F107f80A5ff", decoded, sizeof(decoded)));
+  EXPECT_TRUE(std::equal(std::begin(bytes), std::end(bytes), std::begin(decoded)));
+  EXPECT_FALSE(DecodeHexDigits(L"000f107f80a5f", decoded, sizeof(decoded)));
+  EXPECT_FALSE(DecodeHexDigits(L"000f107f80a5fg", decoded, sizeof(decoded)));
 }
 
 // Catches broken UTF-8 for characters outside the basic plane (surrogates on Windows).

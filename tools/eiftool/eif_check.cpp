@@ -188,8 +188,8 @@ std::string ReportText(std::wstring_view text) {
     } else if (c == L'\t') {
       shown += L"\\t";
     } else if (code < 0x20 || code == 0x7F) {
-      static const wchar_t kHex[] = L"0123456789abcdef";
-      shown += {L'\\', L'x', kHex[code >> 4], kHex[code & 0xF]};
+      const auto byte = static_cast<std::uint8_t>(code);
+      shown += L"\\x" + FromUtf8(EncodeHexDigits(&byte, 1));
     } else {
       shown.push_back(c);
     }

@@ -17,16 +17,6 @@
 
 namespace {
 
-std::string Hex(std::string_view bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    text += {kDigits[byte >> 4], kDigits[byte & 15]};
-  }
-  return text;
-}
-
 // The well-formed lines by name, each with the digests given for it; malformed lines and lines
 // behind a blank one are reported. The walk is the one CFileHashes::From makes.
 std::map<std::wstring, std::set<std::string>> HashLinesByName(CCheck& check, const CSetupDescription& description) {
@@ -38,7 +28,7 @@ std::map<std::wstring, std::set<std::string>> HashLinesByName(CCheck& check, con
     CSha256Digest digest{};
     std::wstring name;
     if (ParseFileHashLine(item, digest, name)) {
-      lines[name].insert(FormatDigest(digest));
+      lines[name].insert(EncodeHexDigits(digest.data(), digest.size()));
     } else {
       check.Problem(L"\"File Hashes\" line \"" + item +
                     L"\" is not \"<64 hex digits>  <local name>\" as sha256sum prints it");
@@ -56,15 +46,15 @@ void CompareWithFile(CCheck& check, const std::wstring& folder, const std::wstri
   if (!actual) {
     check.Problem(L"--files: \"" + path + L"\" is missing or unreadable");
   } else if (*actual != expected) {
-    check.Problem(L"--files: \"" + path + L"\" has SHA-256 " + FromUtf8(FormatDigest(*actual)) +
-                  L", not the one in \"File Hashes\"");
+    check.Problem(L"--files: \"" + path + L"\" has SHA-256 " +
+                  FromUtf8(EncodeHexDigits(actual->data(), actual->size())) + L", not the one in \"File Hashes\"");
   }
 }
 
 }  // namespace
 
 bool ReportSignature(CCheck& check, const std::wstring& path, std::string_view signingKey) {
-  check.out << "Signing key (Ed25519 public key): " << Hex(signingKey) << "\n";
+  check.out << "Signing key (Ed25519 public key): " << EncodeHexDigits(signingKey.data(), signingKey.size()) << "\n";
   const std::wstring signaturePath = path + kSignatureSuffix;
   const std::optional<ByteBuffer> file = ReadWholeFile(path, kMaxEifFileBytes);
   std::uint64_t size = 0;

@@ -145,7 +145,8 @@ bool HashListedFiles(const std::vector<CListedFile>& files, const std::wstring& 
 
 std::wstring TagText(const std::vector<CHashLine>& lines, const std::wstring& lineEnd) {
   std::wstring tag = std::wstring(L"[") + kFileHashesTag + L"]" + lineEnd;
-  for (const auto& line : lines) tag += FromUtf8(FormatDigest(line.digest)) + L"  " + line.name + lineEnd;
+  for (const auto& line : lines)
+    tag += FromUtf8(EncodeHexDigits(line.digest.data(), line.digest.size())) + L"  " + line.name + lineEnd;
   return tag;
 }
 

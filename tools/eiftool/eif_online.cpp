@@ -65,10 +65,7 @@ std::string Json(const std::wstring& text) {
       out += '\\';
       out += c;
     } else if (static_cast<unsigned char>(c) < 0x20) {
-      static const char kHex[] = "0123456789abcdef";
-      out += "\\u00";
-      out += kHex[(c >> 4) & 0xF];
-      out += kHex[c & 0xF];
+      out += "\\u00" + EncodeHexDigits(&c, 1);
     } else {
       out += c;
     }
