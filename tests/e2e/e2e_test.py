@@ -20,6 +20,10 @@ new connection or one kept from an earlier request (the fault host, tests/suppor
 which keeps connections as HTTP/1.1 servers do), a redirect loop, a 407, and on Linux squid asking for
 a password (tests/support/proxyhost.py); each line gives the run's time and Setup's CPU time.
 
+With --resume the cases are RESUME_CASES: a signed description lists Product.dat's SHA-256 and
+the fault host cuts its first download in the middle; the retry resumes where the cut left it,
+or, where the server offers no ranges or no strong validator, starts again as before.
+
 With --https the Setup is an https build and the cases are HTTPS_CASES, on both platforms
 against 127.0.0.1:PORT hosts (nginx cannot tunnel https through http_proxy). Each run makes a
 throwaway CA with openssl and certificates for the hosts; a host that must be refused has one
@@ -114,6 +118,8 @@ class Case:
     # this scheme ("basic" or "digest"), giving it the right one, a wrong one or none.
     proxy: str = None
     credentials: str = "right"
+    # Resume cases: what the fault host answered to each request for Product.dat, in order.
+    fault_answers: tuple = None
     # Why the wine run cannot show this case (wine's WinINet differs from Windows' there).
     not_on_wine: str = None
     # The run must take at least this long: Setup waits out what the download rules say.
@@ -262,6 +268,30 @@ FAULT_CASES = [
     Case("ProxyNoPassword", proxy="basic", credentials="none", message="Error: Download site not found."),
     Case("ProxyBypassed", proxy="digest", sites=("f",)),
 ]
+# A Product.dat cut after half its bytes on its first download (the fault host's "cut" faults),
+# with a signed description that lists its SHA-256, so Setup may resume it. Each waits out the
+# 20 s for the missing data once.
+HALF = PRODUCT_BYTES // 2
+RESUME_CASES = [
+    Case("Resume", sites=("f",), signed=True, fault="cut", min_seconds=20, log="argument",
+         fault_answers=(200, 200, f"206 from {HALF}"),
+         log_lines=(f"/Resume/Product.dat attempt 1 of 4 failed: {HALF} of {PRODUCT_BYTES} declared bytes",
+                    f"keeps {HALF} bytes to resume from",
+                    f"/Resume/Product.dat attempt 2 of 4 (resumed at byte {HALF}): {PRODUCT_BYTES} bytes into ")),
+    # The file changed on the server meanwhile: the whole new one comes, and its hash decides.
+    Case("ResumeReplaced", sites=("f",), signed=True, fault="cut-replaced", min_seconds=20, log="argument",
+         message=FAILED_PRODUCT, fault_answers=(200, 200, 200, 200, 200),
+         log_lines=(f"attempt 2 of 4 (asked to resume at byte {HALF}, got the whole file) failed: its SHA-256 is "
+                    "not the one the description lists", "message box: " + FAILED_PRODUCT)),
+    # No ranges, or a weak ETag: the retry asks for the whole file, as it always did.
+    Case("ResumePlain", sites=("f",), signed=True, fault="cut-plain", min_seconds=20, fault_answers=(200, 200, 200)),
+    Case("ResumeWeak", sites=("f",), signed=True, fault="cut-weak", min_seconds=20, fault_answers=(200, 200, 200)),
+    # The rest came from other bytes: the whole file fails its hash and comes again from zero.
+    Case("ResumeBadRest", sites=("f",), signed=True, fault="cut-bad-rest", min_seconds=20, log="argument",
+         fault_answers=(200, 200, f"206 from {HALF}", 200),
+         log_lines=(f"attempt 2 of 4 (resumed at byte {HALF}) failed: its SHA-256 is not the one",
+                    f"/ResumeBadRest/Product.dat attempt 3 of 4: {PRODUCT_BYTES} bytes into ")),
+]
 PROXY_USER = "setupuser"
 # Distinct enough that any trace of it in what Setup writes is found.
 PROXY_PASSWORDS = {"right": "Kq7-right-proxy-secret", "wrong": "Kq7-wrong-proxy-secret"}
@@ -393,7 +423,7 @@ class Prepared:
         if c.notes_to_http:
             ctx.sites["m1"].redirects[f"/{c.name}/Notes.txt"] = f"http://{ctx.hosts['h']}/{c.name}/Notes.txt"
         product = f"/{c.name}/Product.dat"
-        if c.fault in ("stall", "drop", "stall-kept", "stall-head-kept"):
+        if c.fault in ("stall", "drop", "stall-kept", "stall-head-kept") + faulthost.CUT_FAULTS:
             ctx.fault_host.faults[product] = c.fault
         elif c.fault == "407":
             ctx.fault_host.faults[product] = 407
@@ -588,6 +618,10 @@ def check(prep, result, ctx):
         problems.append("the proxy password is in what Setup wrote")
     if "f" in c.sites and not any(uri.startswith(f"/{c.name}/") for uri, *_ in ctx.fault_host.requests()):
         problems.append("the fault host saw no request of the case")
+    if c.fault_answers is not None:
+        answers = tuple(what for uri, what, *_ in ctx.fault_host.requests() if uri == f"/{c.name}/Product.dat")
+        if answers != c.fault_answers:
+            problems.append(f"the fault host answered Product.dat with {answers}, expected {c.fault_answers}")
     if c.fault in faulthost.KEPT_FAULTS and not any(
             uri == f"/{c.name}/Product.dat" and what != 200 and on > 1 for uri, what, _, on in ctx.fault_host.requests()):
         problems.append("no request for Product.dat came on a kept connection")
@@ -735,12 +769,14 @@ def main(argv):
     parser.add_argument("--wine-run", help="wine: the runner script")
     parser.add_argument("--https", action="store_true", help="Setup is an https build: run HTTPS_CASES")
     parser.add_argument("--faults", action="store_true", help="run FAULT_CASES")
+    parser.add_argument("--resume", action="store_true", help="run RESUME_CASES (with --signed-setup)")
     parser.add_argument("--test-ca", help="linux, https: the CA file the test Setup was built to trust")
     parser.add_argument("--case", action="append", help="run only these cases")
     parser.add_argument("--preflight-tool", help="eiftool for the platform, for the preflight cases")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
-    table = HTTPS_CASES if args.https else FAULT_CASES if args.faults else CASES + name_cases(args.platform)
+    table = HTTPS_CASES if args.https else FAULT_CASES if args.faults else RESUME_CASES if args.resume \
+        else CASES + name_cases(args.platform)
     # Wine's WinINet takes no proxy for Setup's access type, so the squid cases are Linux's.
     linux_only = lambda c: c.display or c.unusable_display or c.proxy or c.not_on_wine  # noqa: E731
     cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not linux_only(c))

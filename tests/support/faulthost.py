@@ -12,6 +12,16 @@ connection for further requests as real servers do, except the URIs given a faul
            no answer at all (a server that takes the request and says nothing), until one such
            silence has held the client for HOLD_USED_S; later requests are answered in full.
 
+Every file is served as nginx serves it: "Accept-Ranges: bytes", a strong ETag and
+Last-Modified, and "Range: bytes=N-" answered with "206 Partial Content" when "If-Range" (if
+sent) names the ETag or the date. The second request for a URI given a "cut" fault (the first is
+Setup's probe of its length) ends after half the file; later requests are answered in full, but:
+  "cut"          as described;
+  "cut-plain"    the server offers no ranges and answers every request with the whole file;
+  "cut-weak"     the ETag is weak and there is no Last-Modified, so nothing can be resumed;
+  "cut-replaced" the file changes on the server after the cut (other bytes, another ETag);
+  "cut-bad-rest" the first range answered comes from other bytes than the file's.
+
     with FaultHost(folder, {"/Case/Product.dat": "stall"}) as host:
         url = f"http://{host.host}/Case/Product.dat"
         host.requests()   # [(uri, what was answered, connection number, request number on it), ...]
@@ -37,6 +47,8 @@ JOIN_TIMEOUT_S = 10
 HOLD_USED_S = 10
 PROXY_AUTH_PAGE = b"<html><head><title>Proxy Authentication Required</title></head><body></body></html>\n"
 KEPT_FAULTS = {"stall-kept": "stall", "stall-head-kept": "stall-head"}
+CUT_FAULTS = ("cut", "cut-plain", "cut-weak", "cut-replaced", "cut-bad-rest")
+LAST_MODIFIED = "Wed, 09 Dec 2026 10:00:00 GMT"
 
 
 class _Server(http.server.ThreadingHTTPServer):
@@ -55,6 +67,7 @@ class FaultHost:
         self.lock = threading.Lock()
         self.log = []
         self.used = set()  # URIs whose "-kept" fault has held a client long enough
+        self.counts = {}  # requests per URI
         self.connections = itertools.count(1)
         self.server = None
         self.thread = None
@@ -101,16 +114,17 @@ class FaultHost:
             self.log.append((uri, what, handler.number, handler.served))
 
     def _fault(self, handler, uri):
-        """The fault this request gets, None for a full answer."""
+        """The fault this request gets, None for a full answer, and the request's number for its URI."""
         fault = self.faults.get(uri)
-        if fault not in KEPT_FAULTS:
-            return fault
         with self.lock:
-            return KEPT_FAULTS[fault] if handler.served > 1 and uri not in self.used else None
+            number = self.counts[uri] = self.counts.get(uri, 0) + 1
+            if fault in KEPT_FAULTS:
+                fault = KEPT_FAULTS[fault] if handler.served > 1 and uri not in self.used else None
+        return fault, number
 
     def _answer(self, handler):
         uri = handler.path
-        fault = self._fault(handler, uri)
+        fault, number = self._fault(handler, uri)
         path = os.path.join(self.root, uri.lstrip("/"))
         try:
             if fault == 407:
@@ -127,6 +141,9 @@ class FaultHost:
                 return
             with open(path, "rb") as f:
                 data = f.read()
+            if fault in CUT_FAULTS:
+                self._serve_cut(handler, uri, data, fault, number)
+                return
             self._record(handler, uri, fault or 200)
             if fault == "stall-head":
                 self._hold_once(handler, uri)
@@ -142,6 +159,45 @@ class FaultHost:
                 handler.close_connection = True
         except (BrokenPipeError, ConnectionResetError):
             handler.close_connection = True  # the client left early, as a probe does after the headers
+
+    def _serve_cut(self, handler, uri, data, fault, number):
+        """A file served with ranges, cut on its second request, and what each fault changes."""
+        etag = '"%x-%x"' % (len(data), sum(data[:64]))
+        if fault == "cut-replaced" and number > 2:
+            data = bytes(b ^ 0x5A for b in data)
+            etag = '"replaced-%x"' % len(data)
+        headers = {"Accept-Ranges": "bytes", "ETag": etag, "Last-Modified": LAST_MODIFIED}
+        if fault == "cut-weak":
+            headers = {"Accept-Ranges": "bytes", "ETag": "W/" + etag}
+        elif fault == "cut-plain":
+            headers = {}
+        start = self._range_start(handler, headers, len(data))
+        if fault == "cut-bad-rest" and start and number == 3:
+            data = bytes(b ^ 0x5A for b in data)
+        status, body = (206, data[start:]) if start else (200, data)
+        self._record(handler, uri, f"{status} from {start}" if start else status)
+        handler.send_response(status)
+        for name, value in headers.items():
+            handler.send_header(name, value)
+        if start:
+            handler.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
+        handler.send_header("Content-Length", str(len(body)))
+        handler.end_headers()
+        handler.wfile.write(body[:len(data) // 2] if number == 2 else body)
+        handler.wfile.flush()
+        if number == 2:
+            handler.close_connection = True
+
+    @staticmethod
+    def _range_start(handler, headers, size):
+        """Where a "Range: bytes=N-" the server honours starts; 0 for the whole file."""
+        asked, if_range = handler.headers.get("Range", ""), handler.headers.get("If-Range")
+        if "Accept-Ranges" not in headers or not asked.startswith("bytes=") or not asked.endswith("-"):
+            return 0
+        if if_range is not None and if_range not in (headers.get("ETag"), headers.get("Last-Modified")):
+            return 0
+        start = int(asked[len("bytes="):-1] or 0)
+        return start if 0 < start < size else 0
 
     def _hold_once(self, handler, uri):
         """Holds the connection silent; a hold the client sat through uses up a "-kept" fault."""
