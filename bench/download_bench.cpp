@@ -1,13 +1,15 @@
 // Download benchmark: our worker (1 KB chunks, a progress message each) and curl fetch the same
 // generated files from a loopback server; prints MB/s and peak RSS, last line "ratio R" (the
 // median at 256 MB).
-//   download_bench [--splash] [--repeat N] [--hash]
+//   download_bench [--splash] [--repeat N] [--hash] | --hash-only | --cut
 //   download_bench --hash-only
 // --splash sends the progress to the real splash window (a display is needed), as a run does.
 // --hash checks each of our transfers against the file's SHA-256, as a description with
 // "File Hashes" makes a run do (curl only fetches).
 // --hash-only prints the speed of SHA-256 alone, the platform's engine against the portable one,
 // over 256 MiB in the pieces the worker reads (1 KiB) and writes (64 KiB), and in 1 MiB blocks.
+// --cut: a 256 MB file whose server cuts every connection after a third, resumed with ranges and
+// started again without them, against one clean transfer (takes about three minutes).
 // Each size runs N times, ours and curl taking turns to go first, so that neither always
 // pays for the page cache the other has filled.
 #include <sys/resource.h>
@@ -117,6 +119,7 @@ struct COptions {
   int repeat = 1;
   bool hash = false;
   bool hashOnly = false;
+  bool cut = false;
 };
 
 COptions ParseOptions(int argc, char** argv) {
@@ -128,6 +131,8 @@ COptions ParseOptions(int argc, char** argv) {
       options.hash = true;
     } else if (std::strcmp(argv[i], "--hash-only") == 0) {
       options.hashOnly = true;
+    } else if (std::strcmp(argv[i], "--cut") == 0) {
+      options.cut = true;
     } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
       options.repeat = std::max(1, std::atoi(argv[++i]));
     }
@@ -169,6 +174,48 @@ int BenchHashOnly() {
   }
   return 0;
 }
+// The digest a description would list for the file at path, from a copy fetched once by curl.
+std::optional<CSha256Digest> ListedDigest(const CLoopbackServer& server, const std::string& path,
+                                          const std::filesystem::path& folder, std::uint64_t size) {
+  const std::string copy = (folder / "listed.bin").string();
+  if (!RunCurl(server.Origin() + path, copy, size, false).ok) return std::nullopt;
+  auto digest = Sha256OfFile(FromUtf8(copy));
+  std::filesystem::remove(copy);
+  return digest;
+}
+
+// A server that cuts every connection after a third of a 256 MB file, once offering ranges and a
+// strong ETag (the worker resumes) and once ignoring them (every attempt starts again), against
+// one clean transfer. Real waits: each cut costs the 20 s wait for missing data and a 2 s pause.
+int BenchCut(CLoopbackServer& server, const std::filesystem::path& folder) {
+  constexpr std::uint64_t size = kRatioSize;
+  CServedResponse whole;
+  whole.generatedBytes = size;
+  whole.declaredLength = size;
+  server.Serve("/clean", whole);
+  const auto expected = ListedDigest(server, "/clean", folder, size);
+  CCountingWindow cleanWindow(nullptr);
+  const CRun clean = RunOurs(server.Url("/clean"), (folder / "ours.bin").string(), size, cleanWindow, expected);
+  std::printf("clean transfer: %s in %.2f s\n", clean.ok ? "whole" : "FAILED", clean.seconds);
+  for (const bool ranges : {true, false}) {
+    const std::string path = ranges ? "/cut-ranges" : "/cut-plain";
+    CServedResponse cut = whole;
+    cut.closeAfterBytes = (size + 2) / 3;
+    cut.acceptRanges = ranges;
+    cut.etag = ranges ? "\"bench-1\"" : "";
+    server.Serve(path, cut);
+    CCountingWindow window(nullptr);
+    const CRun run = RunOurs(server.Url(path), (folder / "ours.bin").string(), size, window, expected);
+    const double sent = static_cast<double>(server.TotalBodyBytesSent(path)) / static_cast<double>(size);
+    std::printf(
+        "cut every third, %-14s %-6s after %d requests in %6.1f s (%.0fx the clean transfer); "
+        "the server sent %.3fx the file\n",
+        ranges ? "with ranges:" : "without ranges:", run.ok ? "whole" : "FAILED", server.RequestCount(path),
+        run.seconds, clean.seconds > 0 ? run.seconds / clean.seconds : 0, sent);
+    std::fflush(stdout);
+  }
+  return clean.ok ? 0 : 1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,6 +241,12 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("download_bench." + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
+  if (options.cut) {
+    const int status = BenchCut(server, folder);
+    server.Stop();
+    std::filesystem::remove_all(folder);
+    return status;
+  }
   double ratio = 0;
   for (const std::uint64_t size : {16 * kMiB, kRatioSize, 1024 * kMiB}) {
     const std::string path = "/file" + std::to_string(size / kMiB);
@@ -201,12 +254,8 @@ int main(int argc, char** argv) {
     response.generatedBytes = size;
     response.declaredLength = size;
     server.Serve(path, response);
-    // The digest a description would list, from a copy fetched once beforehand.
-    std::optional<CSha256Digest> expected;
-    if (options.hash && RunCurl(server.Origin() + path, (folder / "listed.bin").string(), size, false).ok) {
-      expected = Sha256OfFile(FromUtf8((folder / "listed.bin").string()));
-      std::filesystem::remove(folder / "listed.bin");
-    }
+    const std::optional<CSha256Digest> expected =
+        options.hash ? ListedDigest(server, path, folder, size) : std::nullopt;
     std::vector<double> ratios;
     for (int round = 1; round <= options.repeat; ++round) {
       if (splash) {

@@ -145,6 +145,12 @@ std::vector<std::string> CLoopbackServer::RequestHeads() const {
   return m_heads;
 }
 
+std::uint64_t CLoopbackServer::TotalBodyBytesSent(const std::string& path) const {
+  std::lock_guard lock(m_mutex);
+  const auto found = m_sentTotal.find(path);
+  return found == m_sentTotal.end() ? 0 : found->second;
+}
+
 std::vector<int> CLoopbackServer::RequestConnections() const {
   std::lock_guard lock(m_mutex);
   return m_headConnections;
@@ -231,6 +237,7 @@ bool CLoopbackServer::Answer(SocketHandle client, const std::string& head, int c
   const std::uint64_t sent = SendResponse(client, response);
   std::lock_guard lock(m_mutex);
   m_sent[path] = sent;
+  m_sentTotal[path] += sent;
   // Only a whole response with a length leaves the connection fit for another request.
   return response.raw.empty() && !response.closeAfterBytes && response.declaredLength && sent == response.SentSize() &&
          !response.chunked;

@@ -96,6 +96,8 @@ class CLoopbackServer {
   std::vector<int> RequestConnections() const;
   // Body bytes that the last answer to path got out before it ended or the client left.
   std::uint64_t LastBodyBytesSent(const std::string& path) const;
+  // The same summed over every answer to path.
+  std::uint64_t TotalBodyBytesSent(const std::string& path) const;
 
   // Stops serving and waits for the serving thread; also done by the destructor.
   void Stop();
@@ -120,6 +122,7 @@ class CLoopbackServer {
   std::map<std::string, std::vector<CServedResponse>> m_routes;
   std::map<std::string, int> m_counts;
   std::map<std::string, std::uint64_t> m_sent;
+  std::map<std::string, std::uint64_t> m_sentTotal;
   std::vector<std::string> m_heads;
   std::vector<int> m_headConnections;
   std::thread m_thread;
