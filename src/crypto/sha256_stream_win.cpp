@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "crypto/sha256_stream.h"
+#include "system/system32_win.h"
 
 namespace {
 
@@ -22,21 +23,15 @@ struct CCngApi {
   BCRYPT_ALG_HANDLE sha256 = nullptr;
 };
 
-template <typename T>
-T Entry(HMODULE module, const char* name) {
-  // Through void* because a FARPROC is no particular function type.
-  return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 CCngApi LoadCng() {
   CCngApi api;
-  HMODULE module = LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE module = LoadSystem32Library(L"bcrypt.dll");
   if (module == nullptr) return api;
-  api.openAlgorithm = Entry<decltype(api.openAlgorithm)>(module, "BCryptOpenAlgorithmProvider");
-  api.createHash = Entry<decltype(api.createHash)>(module, "BCryptCreateHash");
-  api.hashData = Entry<decltype(api.hashData)>(module, "BCryptHashData");
-  api.finishHash = Entry<decltype(api.finishHash)>(module, "BCryptFinishHash");
-  api.destroyHash = Entry<decltype(api.destroyHash)>(module, "BCryptDestroyHash");
+  api.openAlgorithm = System32Entry<decltype(api.openAlgorithm)>(module, "BCryptOpenAlgorithmProvider");
+  api.createHash = System32Entry<decltype(api.createHash)>(module, "BCryptCreateHash");
+  api.hashData = System32Entry<decltype(api.hashData)>(module, "BCryptHashData");
+  api.finishHash = System32Entry<decltype(api.finishHash)>(module, "BCryptFinishHash");
+  api.destroyHash = System32Entry<decltype(api.destroyHash)>(module, "BCryptDestroyHash");
   const bool complete = api.openAlgorithm != nullptr && api.createHash != nullptr && api.hashData != nullptr &&
                         api.finishHash != nullptr && api.destroyHash != nullptr;
   if (!complete || !BCRYPT_SUCCESS(api.openAlgorithm(&api.sha256, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {

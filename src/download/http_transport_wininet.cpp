@@ -7,6 +7,8 @@
 
 #include "download/http_transport.h"
 #include "download/wininet_api_win.h"
+#include "system/system32_win.h"
+#include "system/text.h"
 
 namespace {
 
@@ -72,25 +74,19 @@ void CALLBACK OnRequestStatus(HINTERNET handle, DWORD_PTR context, DWORD status,
   api->setOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallLimit, sizeof(stallLimit));
 }
 
-template <typename T>
-T Entry(HMODULE module, const char* name) {
-  // Through void* because a FARPROC is no particular function type.
-  return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 CWinInetApi LoadWinInet() {
   CWinInetApi api;
-  HMODULE module = LoadLibraryExW(L"wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE module = LoadSystem32Library(L"wininet.dll");
   if (module == nullptr) return api;
-  api.getConnectedState = Entry<decltype(api.getConnectedState)>(module, "InternetGetConnectedState");
-  api.open = Entry<decltype(api.open)>(module, "InternetOpenW");
-  api.openUrl = Entry<decltype(api.openUrl)>(module, "InternetOpenUrlW");
-  api.queryInfo = Entry<decltype(api.queryInfo)>(module, "HttpQueryInfoW");
-  api.queryOption = Entry<decltype(api.queryOption)>(module, "InternetQueryOptionW");
-  api.setOption = Entry<decltype(api.setOption)>(module, "InternetSetOptionW");
-  api.setStatusCallback = Entry<decltype(api.setStatusCallback)>(module, "InternetSetStatusCallbackW");
-  api.readFile = Entry<decltype(api.readFile)>(module, "InternetReadFile");
-  api.closeHandle = Entry<decltype(api.closeHandle)>(module, "InternetCloseHandle");
+  api.getConnectedState = System32Entry<decltype(api.getConnectedState)>(module, "InternetGetConnectedState");
+  api.open = System32Entry<decltype(api.open)>(module, "InternetOpenW");
+  api.openUrl = System32Entry<decltype(api.openUrl)>(module, "InternetOpenUrlW");
+  api.queryInfo = System32Entry<decltype(api.queryInfo)>(module, "HttpQueryInfoW");
+  api.queryOption = System32Entry<decltype(api.queryOption)>(module, "InternetQueryOptionW");
+  api.setOption = System32Entry<decltype(api.setOption)>(module, "InternetSetOptionW");
+  api.setStatusCallback = System32Entry<decltype(api.setStatusCallback)>(module, "InternetSetStatusCallbackW");
+  api.readFile = System32Entry<decltype(api.readFile)>(module, "InternetReadFile");
+  api.closeHandle = System32Entry<decltype(api.closeHandle)>(module, "InternetCloseHandle");
   return api;
 }
 
@@ -201,7 +197,7 @@ class CWinInetTransport final : public IHttpTransport {
     // but https is dropped unread: a compromised mirror cannot serve a file over plain http.
     std::wstring headers;
     if (range.from > 0) {
-      headers = L"Range: bytes=" + std::to_wstring(range.from) + L"-\r\nIf-Range: " +
+      headers = L"Range: bytes=" + DecimalText(range.from) + L"-\r\nIf-Range: " +
                 std::wstring(range.validator.begin(), range.validator.end()) + L"\r\n";
     }
     HINTERNET handle = api->openUrl(internet, url.c_str(), headers.empty() ? nullptr : headers.c_str(),

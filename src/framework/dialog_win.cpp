@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "framework/dialog_platform.h"
+#include "system/system32_win.h"
 
 static_assert(kWmPaint == WM_PAINT);
 
@@ -43,12 +44,8 @@ HWND ControlWindow(const CProgressCtrl& control) { return static_cast<HWND>(cont
 using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
 
 SetWindowThemeFn LoadSetWindowTheme() {
-  // uxtheme.dll is not a KnownDLL: taken from System32 only, never from Setup's own folder. The
-  // module stays loaded for the rest of the run.
-  HMODULE module = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module == nullptr) return nullptr;
-  // Through void* because a FARPROC is no particular function type.
-  return reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(module, "SetWindowTheme")));
+  // uxtheme.dll is not a KnownDLL: taken from System32 only, never from Setup's own folder.
+  return System32Entry<SetWindowThemeFn>(LoadSystem32Library(L"uxtheme.dll"), "SetWindowTheme");
 }
 
 // With Common Controls 6 the themed bar glides to each new position on timers, which only a
