@@ -278,6 +278,12 @@ RESUME_CASES = [
          log_lines=(f"/Resume/Product.dat attempt 1 of 4 failed: {HALF} of {PRODUCT_BYTES} declared bytes",
                     f"keeps {HALF} bytes to resume from",
                     f"/Resume/Product.dat attempt 2 of 4 (resumed at byte {HALF}): {PRODUCT_BYTES} bytes into ")),
+    # The rest from nginx, which honours Range and If-Range with its own ETag: the fault host cuts
+    # the first download, then sends Setup on to nginx's copy (m1).
+    Case("ResumeNginx", sites=("f",), signed=True, fault="cut-to-nginx", min_seconds=20, log="argument",
+         fault_answers=(200, 200, 302),
+         log_lines=(f"keeps {HALF} bytes to resume from",
+                    f"/ResumeNginx/Product.dat attempt 2 of 4 (resumed at byte {HALF}): {PRODUCT_BYTES} bytes into ")),
     # The file changed on the server meanwhile: the whole new one comes, and its hash decides.
     Case("ResumeReplaced", sites=("f",), signed=True, fault="cut-replaced", min_seconds=20, log="argument",
          message=FAILED_PRODUCT, fault_answers=(200, 200, 200, 200, 200),
@@ -425,6 +431,9 @@ class Prepared:
         product = f"/{c.name}/Product.dat"
         if c.fault in ("stall", "drop", "stall-kept", "stall-head-kept") + faulthost.CUT_FAULTS:
             ctx.fault_host.faults[product] = c.fault
+        elif c.fault == "cut-to-nginx":
+            ctx.fault_host.faults[product] = (c.fault, f"{ctx.scheme}://{ctx.hosts['m1']}{product}",
+                                              os.path.join(ctx.www["m1"], self.served_name(), "Product.dat"))
         elif c.fault == "407":
             ctx.fault_host.faults[product] = 407
         elif c.fault == "loop":
@@ -622,6 +631,8 @@ def check(prep, result, ctx):
         answers = tuple(what for uri, what, *_ in ctx.fault_host.requests() if uri == f"/{c.name}/Product.dat")
         if answers != c.fault_answers:
             problems.append(f"the fault host answered Product.dat with {answers}, expected {c.fault_answers}")
+    if c.fault == "cut-to-nginx" and (("m1", f"/{c.name}/Product.dat", "206") not in ctx.requests_by_status()):
+        problems.append("nginx answered no range of Product.dat")
     if c.fault in faulthost.KEPT_FAULTS and not any(
             uri == f"/{c.name}/Product.dat" and what != 200 and on > 1 for uri, what, _, on in ctx.fault_host.requests()):
         problems.append("no request for Product.dat came on a kept connection")
@@ -696,8 +707,11 @@ class Context:
         self.hosts["f"] = host.host
 
     def requests_by_role(self):
+        return [(role, uri) for role, uri, _ in self.requests_by_status()]
+
+    def requests_by_status(self):
         role_of = {host: role for role, host in self.hosts.items()}
-        return [(role_of.get(host, host), uri) for host, uri, _ in self.web.requests()]
+        return [(role_of.get(host, host), uri, status) for host, uri, status in self.web.requests()]
 
 
 def trust_test_ca(args, platform, certificates):

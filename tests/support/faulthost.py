@@ -21,6 +21,9 @@ Setup's probe of its length) ends after half the file; later requests are answer
   "cut-weak"     the ETag is weak and there is no Last-Modified, so nothing can be resumed;
   "cut-replaced" the file changes on the server after the cut (other bytes, another ETag);
   "cut-bad-rest" the first range answered comes from other bytes than the file's.
+A fault ("cut-to-nginx", url, path) serves the file as nginx serves its copy at path (the same
+ETag and Last-Modified), cuts it on the second request, and sends every later one on to url
+with a 302, so that nginx itself answers the resumed request.
 
     with FaultHost(folder, {"/Case/Product.dat": "stall"}) as host:
         url = f"http://{host.host}/Case/Product.dat"
@@ -29,6 +32,7 @@ Setup's probe of its length) ends after half the file; later requests are answer
 It listens on a port the system picks on 127.0.0.1 and answers each connection on a thread of
 its own; leaving the block stops it and ends every held connection.
 """
+import email.utils
 import http.server
 import itertools
 import os
@@ -127,6 +131,9 @@ class FaultHost:
         fault, number = self._fault(handler, uri)
         path = os.path.join(self.root, uri.lstrip("/"))
         try:
+            if isinstance(fault, tuple):
+                self._serve_as_nginx(handler, uri, fault, number)
+                return
             if fault == 407:
                 self._record(handler, uri, 407)
                 handler.send_response(407, "Proxy Authentication Required")
@@ -184,6 +191,31 @@ class FaultHost:
         handler.send_header("Content-Length", str(len(body)))
         handler.end_headers()
         handler.wfile.write(body[:len(data) // 2] if number == 2 else body)
+        handler.wfile.flush()
+        if number == 2:
+            handler.close_connection = True
+
+    def _serve_as_nginx(self, handler, uri, fault, number):
+        """nginx's validators for its copy; the cut second answer, then a redirect to nginx."""
+        _, url, path = fault
+        if number > 2:
+            self._record(handler, uri, 302)
+            handler.send_response(302)
+            handler.send_header("Location", url)
+            handler.send_header("Content-Length", "0")
+            handler.end_headers()
+            return
+        with open(path, "rb") as f:
+            data = f.read()
+        mtime = int(os.stat(path).st_mtime)
+        self._record(handler, uri, 200)
+        handler.send_response(200)
+        handler.send_header("Accept-Ranges", "bytes")
+        handler.send_header("ETag", '"%x-%x"' % (mtime, len(data)))
+        handler.send_header("Last-Modified", email.utils.formatdate(mtime, usegmt=True))
+        handler.send_header("Content-Length", str(len(data)))
+        handler.end_headers()
+        handler.wfile.write(data[:len(data) // 2] if number == 2 else data)
         handler.wfile.flush()
         if number == 2:
             handler.close_connection = True
