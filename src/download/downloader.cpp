@@ -75,8 +75,6 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
   }
   int attemptsLeft = kDownloadAttempts;
   std::optional<CResumePoint> resume;
-  std::wstring folder;
-  std::wstring name;
   while (attemptsLeft > 0) {
     CAttempt attempt;
     attempt.destination = destination;
@@ -91,8 +89,8 @@ bool CDownloader::DownloadFile(const std::wstring& url, const std::wstring& dest
       return true;
     }
     attempt.file.Close();
-    folder = attempt.folder;
-    name = attempt.name;
+    const std::wstring& folder = attempt.folder;
+    const std::wstring& name = attempt.name;
     // A write that failed (a full disk) would fail again: no further attempt, nothing kept.
     attemptsLeft = outcome == Outcome::FailedNoRetry ? 0 : attemptsLeft - 1;
     if (attemptsLeft > 0 && attempt.next && RenameInFolder(folder, name, name + kPartialSuffix)) {
@@ -151,6 +149,12 @@ bool CDownloader::OpenDestination(CAttempt& attempt) {
   attempt.file.Close();
   DeleteFileInFolder(attempt.folder, attempt.name + kPartialSuffix);
   attempt.resume.reset();
+  return StartAgain(attempt);
+}
+
+bool CDownloader::StartAgain(CAttempt& attempt) {
+  attempt.file.Close();
+  attempt.received = 0;
   if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256Stream>();
   return attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite);
 }
@@ -171,30 +175,30 @@ std::unique_ptr<IHttpResponse> CDownloader::Request(const std::wstring& url, CAt
     return nullptr;
   }
   attempt.declaredLength = response->DeclaredLength();
-  if (!resume) return response;
-  switch (JudgeResumeAnswer(*response, *resume)) {
+  if (resume && !TakeResumeAnswer(*response, attempt)) return nullptr;
+  return response;
+}
+
+bool CDownloader::TakeResumeAnswer(const IHttpResponse& response, CAttempt& attempt) {
+  const CResumePoint& resume = *attempt.resume;
+  switch (JudgeResumeAnswer(response, resume)) {
     case CResumeAnswer::Continues:
-      attempt.declaredLength = resume->total;
-      attempt.resumeNote = L"resumed at byte " + DecimalText(resume->offset);
-      return response;
+      attempt.declaredLength = resume.total;
+      attempt.resumeNote = L"resumed at byte " + DecimalText(resume.offset);
+      return true;
     case CResumeAnswer::WholeFile:
       // The file changed since, or the server ignores ranges: this answer is the whole file.
-      attempt.resumeNote = L"asked to resume at byte " + DecimalText(resume->offset) + L", got the whole file";
-      attempt.received = 0;
-      if (attempt.hash != nullptr) attempt.hash = std::make_unique<CSha256Stream>();
-      attempt.file.Close();
-      if (!attempt.file.Open(attempt.destination, CFile::Mode::CreateWrite)) {
-        attempt.failure = L"the file cannot be created";
-        return nullptr;
-      }
-      return response;
+      attempt.resumeNote = L"asked to resume at byte " + DecimalText(resume.offset) + L", got the whole file";
+      if (StartAgain(attempt)) return true;
+      attempt.failure = L"the file cannot be created";
+      return false;
     case CResumeAnswer::Other:
       break;
   }
-  attempt.failure = L"asked to resume at byte " + DecimalText(resume->offset) + L" of " + DecimalText(resume->total) +
-                    L", the server answered status " + DecimalText(response->StatusCode()) + L" " +
-                    FromUtf8(response->HeaderValue("Content-Range")) + L"; the next attempt starts from zero";
-  return nullptr;
+  attempt.failure = L"asked to resume at byte " + DecimalText(resume.offset) + L" of " + DecimalText(resume.total) +
+                    L", the server answered status " + DecimalText(response.StatusCode()) + L" " +
+                    FromUtf8(response.HeaderValue("Content-Range")) + L"; the next attempt starts from zero";
+  return false;
 }
 
 void CDownloader::KeepForResume(const IHttpResponse& response, CAttempt& attempt) {

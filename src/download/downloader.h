@@ -76,9 +76,14 @@ class CDownloader {
   Outcome RunAttempt(const std::wstring& url, CAttempt& attempt);
   // Opens the destination: anew, or with the bytes an earlier attempt kept (hashed again).
   bool OpenDestination(CAttempt& attempt);
+  // The destination from its first byte again: kept bytes, their hash and their progress gone.
+  bool StartAgain(CAttempt& attempt);
   // Sends the request (for the rest of the file when resuming) and takes the answer's length;
   // none when the attempt cannot go on to the read loop.
   std::unique_ptr<IHttpResponse> Request(const std::wstring& url, CAttempt& attempt);
+  // The answer to a resumed request: the rest is appended, a whole file starts the destination
+  // again; false (the attempt fails, nothing kept) for anything else.
+  bool TakeResumeAnswer(const IHttpResponse& response, CAttempt& attempt);
   // After a failed read loop: where the next attempt may resume, when the caller wants that.
   void KeepForResume(const IHttpResponse& response, CAttempt& attempt);
   Outcome ReadLoop(IHttpResponse& response, CAttempt& attempt);
