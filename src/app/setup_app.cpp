@@ -68,6 +68,12 @@ void CSetupApp::ShowProgressWindow() {
 }
 
 void CSetupApp::RunSetup(const CRunNames& names) {
+  // Two runs of one product share one setup temp folder, and each would delete what the other
+  // is about to start: the second leaves the folder alone.
+  if (!TakeRunLock(names)) {
+    CloseProgressWindow(true);
+    return;
+  }
   std::wstring downloadSite;
   if (!RetrieveInitialSetup(names.setupName, names.setupTempFolder, m_progressWindow, downloadSite)) {
     CloseProgressWindow(true);
@@ -85,6 +91,28 @@ void CSetupApp::RunSetup(const CRunNames& names) {
   m_log.Write(L"User Info File written; install time " + installTime);
   RunFinalSetup(names.setupTempFolder, m_description.GetValue(L"Program to run"));
   CleanUp(names.setupTempFolder);
+}
+
+bool CSetupApp::TakeRunLock(const CRunNames& names) {
+  std::wstring projects, folderName;
+  SplitPath(StripTrailingSeparator(names.setupTempFolder), projects, folderName);
+  projects = StripTrailingSeparator(projects);
+  // Made here when missing, as retrieval would make it; a folder the run may not use gives no
+  // lock, and retrieval then refuses it with its own message.
+  CreateFolderChain(projects);
+  switch (m_runLock.Take(projects, folderName)) {
+    case CRunLock::Result::Taken:
+      m_log.Write(L"run lock taken: no other run of " + names.setupName + L" is going on");
+      return true;
+    case CRunLock::Result::HeldElsewhere:
+      ShowRunMessage(L"Setup is already running.",
+                     L"another run of " + names.setupName + L" holds its setup temp folder; this one leaves it alone");
+      return false;
+    case CRunLock::Result::Unavailable:
+      break;
+  }
+  m_log.Write(L"no run lock could be had in " + projects + L"; the run goes on without one");
+  return true;
 }
 
 CRunNames CSetupApp::WorkOutRunNames() {
@@ -130,8 +158,9 @@ bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::ws
 void CSetupApp::CleanUp(const std::wstring& setupTempFolder) {
   SetCurrentFolder(GetProgramFolder());
   const bool removed = DeleteFolder(setupTempFolder, m_clock);
-  m_log.Write(removed ? L"setup temp folder removed" : L"setup temp folder not removed (something in it is in use or "
-                                                        L"a subfolder is left)");
+  m_log.Write(removed ? L"setup temp folder removed"
+                      : L"setup temp folder not removed (something in it is in use or "
+                        L"a subfolder is left)");
 }
 
 void CSetupApp::SetOnlineCheckForTesting(std::function<bool()> isOnline) {

@@ -14,6 +14,7 @@
 #include "download/logging_transport.h"
 #include "framework/framework.h"
 #include "system/clock.h"
+#include "system/run_lock.h"
 #include "system/support_log.h"
 #include "ui/progress_window.h"
 #include "ui/splash_dlg.h"
@@ -50,7 +51,9 @@ class CSetupApp : public CWinApp {
   // Runs the whole setup; always returns false, so the program ends right after it.
   bool InitInstance() override;
 
-  // The run after its names are known: retrieval, User Info File, launch, wait, clean-up.
+  // The run after its names are known: retrieval, User Info File, launch, wait, clean-up; or,
+  // while another run of the same product holds its folder, "Setup is already running." and
+  // nothing else.
   void RunSetup(const CRunNames& names);
 
   // Steps before retrieval: program folder, current directory, module path, setup name and
@@ -100,6 +103,8 @@ class CSetupApp : public CWinApp {
   std::unique_ptr<CProgressWindow> m_fallbackProgress;
   // Whichever of the two shows the run's progress; null once it is closed.
   CProgressWindow* m_progressWindow = nullptr;
+  // Held from before the setup temp folder is touched until the process ends.
+  CRunLock m_runLock;
 
  private:
   bool RetrieveDescription(const std::wstring& setupName, const std::wstring& setupTempFolder);
@@ -111,6 +116,8 @@ class CSetupApp : public CWinApp {
   // Why a description did not load, as far as the run can tell.
   std::wstring DescriptionLoadFailure(const std::wstring& which) const;
   void CopyProgramFolderTo(const std::wstring& setupTempFolder);
+  // False when another run of the same product holds the lock (its message is shown then).
+  bool TakeRunLock(const CRunNames& names);
   void ShowProgressWindow();
   // Closes the progress window; a splash window first leaves the topmost band when asked.
   void CloseProgressWindow(bool leaveTopmostBand);
@@ -129,4 +136,3 @@ class CSetupApp : public CWinApp {
 
 // How long one wait for the final setup lasts before the next begins; there is no limit.
 inline constexpr unsigned kFinalSetupWaitSliceMs = 5000;
-

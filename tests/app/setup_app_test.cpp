@@ -11,6 +11,7 @@
 #include "system/folders.h"
 #include "system/path.h"
 #include "system/process.h"
+#include "system/run_lock.h"
 #include "system/text.h"
 #include "websetup_config.h"
 
@@ -53,6 +54,24 @@ TEST_F(SetupAppTest, WorksOutNamesFromTheRunningProgram) {
   EXPECT_EQ(names.setupTempFolder, m_temp.Path() + kSep + L"Orvel's Projects" + kSep + L"LocalSetup");
   EXPECT_EQ(GetProgramFolder().back(), kPathSeparator);
   EXPECT_TRUE(SameFolder(GetCurrentFolder(), GetProgramFolder()));
+}
+
+// Catches a second run that deletes what the first is about to start: while another run of the
+// product holds the lock, the run shows its message and touches nothing.
+TEST_F(SetupAppTest, SecondRunOfAProductLeavesTheFirstsFolderAlone) {
+  CScopedTempFolderEnv env(m_temp.Path());
+  const CRunNames names = m_app.WorkOutRunNames();
+  const std::wstring product = names.setupTempFolder + kSep + L"Product.dat";
+  ASSERT_TRUE(CreateFolderChain(names.setupTempFolder));
+  WriteFileBytes(product, "the first run's");
+  std::wstring projects, name;
+  SplitPath(names.setupTempFolder, projects, name);
+  CRunLock first;
+  ASSERT_EQ(first.Take(StripTrailingSeparator(projects), name), CRunLock::Result::Taken);
+  m_app.RunSetup(names);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes.m_boxes[0].first, L"Setup is already running.");
+  EXPECT_EQ(ReadFileBytes(product), "the first run's");
 }
 
 // Catches a missing message (or a wait on nothing) when the final setup cannot be started.

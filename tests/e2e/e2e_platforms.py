@@ -156,7 +156,8 @@ class LinuxPlatform:
 
     def run(self, prep, web):
         home = os.path.join(prep.folder, "home")
-        temp = os.path.join(prep.folder, "tmp")
+        # A second run of a case shares the first's temp folder, so both meet in one setup temp folder.
+        temp = os.path.join(getattr(prep, "temp_owner", prep).folder, "tmp")
         record = os.path.join(prep.folder, "record")
         for folder in (home, temp):
             os.makedirs(folder, exist_ok=True)  # the temp folder may be a tmpfs mounted already

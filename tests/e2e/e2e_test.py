@@ -34,6 +34,7 @@ run gets them in a mount namespace of its own, with the test CA added.
 import argparse
 import concurrent.futures
 import contextlib
+import copy
 import dataclasses
 import datetime
 import hashlib
@@ -44,6 +45,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import urllib.parse
 
@@ -59,6 +61,11 @@ USER_INFO_NAME = "UserInfo.txt"
 PARALLEL_RUNS = 6
 STUB_SLEEP_MS = 300  # long enough that a Setup that does not wait is gone before "finished"
 LONG_RUN_SLEEP_MS = 6000  # longer than one 5 s wait slice
+# The first run of the Twice case waits this long in its final setup: time enough for a second
+# run to start (a wine start takes seconds) and end while the first still holds the folder.
+TWICE_SLEEP_MS = 15000
+TWICE_WAIT_S = 120  # at most this long for the first run's final setup to start
+ALREADY_RUNNING = "Setup is already running."
 PRODUCT_BYTES = 70_000  # several 1024-byte chunks, and a declared length well over 1000
 BOUNDARY_BYTES = 1000  # a first listed file of exactly this size does not qualify a site
 TIME_FORMAT = "%d-%m-%Y %H:%M:%S"
@@ -118,6 +125,9 @@ class Case:
     # this scheme ("basic" or "digest"), giving it the right one, a wrong one or none.
     proxy: str = None
     credentials: str = "right"
+    # A second run of the same product is started while the first's final setup runs: it must
+    # say "Setup is already running." and leave the first's folder alone.
+    twice: bool = False
     # Resume cases: what the fault host answered to each request for Product.dat, in order.
     fault_answers: tuple = None
     # Why the wine run cannot show this case (wine's WinINet differs from Windows' there).
@@ -161,6 +171,7 @@ CASES = [
          log_lines=("Setup started: ", "final setup started: ", "final setup ended with exit code 3",
                     "setup temp folder removed")),
     Case("LongRun", sleep_ms=LONG_RUN_SLEEP_MS),
+    Case("Twice", sleep_ms=TWICE_SLEEP_MS, twice=True),
     # A wine run always has a display; these are the Linux runs with one (or one set that cannot be used).
     Case("Splash", display=True),
     Case("SplashNoHost", initial_on=(), display=True, message="Error: Download site not found."),
@@ -512,6 +523,20 @@ class Prepared:
         if c.mode == "local-no" and not c.listed:
             os.chmod(os.path.join(self.program_folder, self.program), 0o755)
 
+    def second_run(self):
+        """A copy of the case's Setup under the same file name (so the same product) in a folder of
+        its own, which runs with the first run's temp folder."""
+        second = copy.copy(self)
+        second.folder = os.path.join(self.folder, "second")
+        second.program_folder = os.path.join(second.folder, "program")
+        second.setup_path = os.path.join(second.program_folder, os.path.basename(self.setup_path))
+        second.log_path = os.path.join(second.folder, "support.log")
+        second.temp_owner = self
+        os.makedirs(second.program_folder)
+        shutil.copyfile(self.setup_path, second.setup_path)
+        os.chmod(second.setup_path, 0o755)
+        return second
+
     def proxy_env(self, web):
         """Linux: how the run reaches the hosts, through nginx or the case's squid; the fault
         host on 127.0.0.1 past it."""
@@ -727,9 +752,38 @@ def trust_test_ca(args, platform, certificates):
     return True
 
 
+def run_twice(prep, ctx, web):
+    """The case's run, and a second run of the same product started once the first's final setup
+    runs; what the second did is added to the first's problems."""
+    second, done = prep.second_run(), {}
+
+    def later():
+        started = os.path.join(prep.folder, "record", "working-directory.txt")
+        deadline = time.monotonic() + TWICE_WAIT_S
+        while not os.path.exists(started) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        done["result"] = ctx.platform.run(second, web)
+
+    thread = threading.Thread(target=later)
+    thread.start()
+    result = ctx.platform.run(prep, web)
+    thread.join()
+    other = done.get("result")
+    if other is None or other.status != 0 or other.messages != [ALREADY_RUNNING]:
+        result.window_problems.append(f"the second run ended with {other and other.status}, messages "
+                                      f"{other and other.messages}, not with [{ALREADY_RUNNING!r}]")
+    if other is not None and other.end > result.end:
+        result.window_problems.append("the second run ended after the first")
+    if os.path.exists(os.path.join(second.folder, "record", "working-directory.txt")):
+        result.window_problems.append("the second run started a final setup")
+    return result
+
+
 def run_case(prep, ctx, web):
     """One run; a disk-full case on a tmpfs of its own, which must be empty afterwards. None
     when the machine cannot mount one."""
+    if prep.case.twice:
+        return run_twice(prep, ctx, web)
     if prep.case.fault != "disk-full":
         return ctx.platform.run(prep, web)
     point = ctx.platform.small_disk_at(prep)
