@@ -183,16 +183,21 @@ class FaultHost:
             data = bytes(b ^ 0x5A for b in data)
         status, body = (206, data[start:]) if start else (200, data)
         self._record(handler, uri, f"{status} from {start}" if start else status)
+        if start:
+            headers["Content-Range"] = f"bytes {start}-{len(data) - 1}/{len(data)}"
+        self._send(handler, status, headers, body, len(data) // 2 if number == 2 else None)
+
+    @staticmethod
+    def _send(handler, status, headers, body, cut_at=None):
+        """One answer with its headers and length; cut_at ends the body and the connection early."""
         handler.send_response(status)
         for name, value in headers.items():
             handler.send_header(name, value)
-        if start:
-            handler.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
         handler.send_header("Content-Length", str(len(body)))
         handler.end_headers()
-        handler.wfile.write(body[:len(data) // 2] if number == 2 else body)
+        handler.wfile.write(body if cut_at is None else body[:cut_at])
         handler.wfile.flush()
-        if number == 2:
+        if cut_at is not None:
             handler.close_connection = True
 
     def _serve_as_nginx(self, handler, uri, fault, number):
@@ -200,25 +205,15 @@ class FaultHost:
         _, url, path = fault
         if number > 2:
             self._record(handler, uri, 302)
-            handler.send_response(302)
-            handler.send_header("Location", url)
-            handler.send_header("Content-Length", "0")
-            handler.end_headers()
+            self._send(handler, 302, {"Location": url}, b"")
             return
         with open(path, "rb") as f:
             data = f.read()
         mtime = int(os.stat(path).st_mtime)
         self._record(handler, uri, 200)
-        handler.send_response(200)
-        handler.send_header("Accept-Ranges", "bytes")
-        handler.send_header("ETag", '"%x-%x"' % (mtime, len(data)))
-        handler.send_header("Last-Modified", email.utils.formatdate(mtime, usegmt=True))
-        handler.send_header("Content-Length", str(len(data)))
-        handler.end_headers()
-        handler.wfile.write(data[:len(data) // 2] if number == 2 else data)
-        handler.wfile.flush()
-        if number == 2:
-            handler.close_connection = True
+        headers = {"Accept-Ranges": "bytes", "ETag": '"%x-%x"' % (mtime, len(data)),
+                   "Last-Modified": email.utils.formatdate(mtime, usegmt=True)}
+        self._send(handler, 200, headers, data, len(data) // 2 if number == 2 else None)
 
     @staticmethod
     def _range_start(handler, headers, size):
