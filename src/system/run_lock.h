@@ -20,11 +20,13 @@ class CRunLock {
 
   // Takes the lock called name for the user this process runs as. Linux: the lock file
   // name + ".lock" in folder, which must be a private folder (the one the setup temp folders
-  // live in); Windows: a named mutex, with the user's SID in its name, so that a SYSTEM run and
-  // a user's run of the same product are told apart.
+  // live in), removed again on release (a run that is killed leaves it, unlocked); Windows: a
+  // named mutex, with the user's SID in its name, so that a SYSTEM run and a user's run of the
+  // same product are told apart.
   Result Take(const std::wstring& folder, const std::wstring& name);
   void Release();
 
  private:
   std::intptr_t m_handle = -1;  // a file descriptor, or a HANDLE
+  std::string m_path;           // Linux: the lock file, removed on release
 };

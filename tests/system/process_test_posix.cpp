@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/test_support.h"
+#include "system/file_ops.h"
 #include "system/process.h"
 #include "system/run_lock.h"
 #include "system/text.h"
@@ -51,18 +52,13 @@ TEST(RunLockTest, AKilledHolderReleasesIt) {
   const std::wstring program = temp / L"holder.sh";
   // The shell locks the file on a descriptor of its own and becomes the holder: nothing else
   // keeps the descriptor once it is killed.
-  std::ofstream(ToUtf8(program)) << "#!/bin/sh\nexec 9>MyAppSetup.lock\nflock 9\nexec sleep 60\n";
+  std::ofstream(ToUtf8(program)) << "#!/bin/sh\nexec 9>MyAppSetup.lock\nflock 9\n: >locked\nexec sleep 60\n";
   const ProcessHandle holder = StartProgram(program, temp.Path(), nullptr);
   ASSERT_NE(holder, kNoProcess);
+  // Until the holder has its lock (bounded).
+  for (int tries = 0; tries < 500 && !FileExists(temp / L"locked"); ++tries) ::usleep(10000);
   CRunLock lock;
-  CRunLock::Result result = CRunLock::Result::Taken;
-  // Until the holder has its lock (bounded: it waits while this test holds it).
-  for (int tries = 0; tries < 200 && result == CRunLock::Result::Taken; ++tries) {
-    lock.Release();
-    result = lock.Take(temp.Path(), L"MyAppSetup");
-    if (result == CRunLock::Result::Taken) ::usleep(10000);
-  }
-  EXPECT_EQ(result, CRunLock::Result::HeldElsewhere);
+  EXPECT_EQ(lock.Take(temp.Path(), L"MyAppSetup"), CRunLock::Result::HeldElsewhere);
   ::kill(static_cast<pid_t>(holder), SIGKILL);
   int exitCode = 0;
   EXPECT_EQ(WaitForProcess(holder, 60000, &exitCode), WaitResult::Ended);

@@ -11,8 +11,8 @@
 
 using Result = CRunLock::Result;
 
-// Catches a second run let in beside the first, runs of two products kept apart by mistake, or
-// a lock that stays taken after its run has released it.
+// Catches a second run let in beside the first, runs of two products kept apart by mistake, a
+// lock that stays taken after its run has released it, or a lock file left behind.
 TEST(RunLockTest, OneHolderPerNameAtATime) {
   CTempFolder temp;
   CRunLock first, second, other;
@@ -21,6 +21,10 @@ TEST(RunLockTest, OneHolderPerNameAtATime) {
   EXPECT_EQ(other.Take(temp.Path(), L"OtherAppSetup"), Result::Taken);
   first.Release();
   EXPECT_EQ(second.Take(temp.Path(), L"MyAppSetup"), Result::Taken);
+  EXPECT_EQ(first.Take(temp.Path(), L"MyAppSetup"), Result::HeldElsewhere);
+  second.Release();
+  other.Release();
+  EXPECT_TRUE(std::filesystem::is_empty(ToUtf8(temp.Path())));
 }
 
 // Catches a lock file made in a folder that others may write to, where a link could stand in
