@@ -20,14 +20,6 @@ std::wstring SetupTempFolderFor(const std::wstring& tempFolder, const std::wstri
 
 std::wstring FormatInstallTime(std::int64_t utcSeconds) { return FormatUtcTime(utcSeconds); }
 
-std::wstring SupportLogPath(const std::vector<std::wstring>& arguments, const std::wstring& environmentValue) {
-  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
-    const std::wstring option = AsciiUpper(arguments[i]);
-    if (option == L"/LOG" || option == L"--LOG") return arguments[i + 1];
-  }
-  return environmentValue;
-}
-
 bool CreateSetupTempFolder(const std::wstring& setupTempFolder) {
   if (!CreateFolderChain(setupTempFolder)) return false;
   std::wstring parent, name;

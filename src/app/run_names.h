@@ -23,9 +23,5 @@ bool CreateSetupTempFolder(const std::wstring& setupTempFolder);
 // "DD-MM-YYYY HH:MM:SS", for example 07-03-2014 09:05:03.
 std::wstring FormatInstallTime(std::int64_t utcSeconds);
 
-// The support log asked for: the file after "/log" or "--log" (any case) among the program's
-// arguments, else the WEBSETUP_LOG variable's value; empty for none.
-std::wstring SupportLogPath(const std::vector<std::wstring>& arguments, const std::wstring& environmentValue);
-
 inline constexpr wchar_t kProjectsFolderName[] = L"Orvel's Projects";
 inline constexpr wchar_t kDefaultSetupName[] = L"Local";

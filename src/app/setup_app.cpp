@@ -2,6 +2,7 @@
 #include "app/setup_app.h"
 
 #include "app/run_names.h"
+#include "description/tag_parser.h"
 #include "download/connection.h"
 #include "system/file_name.h"
 #include "system/file_ops.h"
@@ -26,29 +27,79 @@ CSetupApp::CSetupApp(CDownloadHosts hosts, CTrustSettings trust, IClock& clock, 
   m_description.RequireSignature(m_trust.signingPublicKey);
 }
 
+namespace {
+std::wstring SetupNameOf(const std::wstring& modulePath) {
+  std::wstring folder, fileName;
+  SplitPath(modulePath, folder, fileName);
+  return SetupNameFromFileName(fileName);
+}
+}  // namespace
+
 CSetupApp::~CSetupApp() {
   if (m_log.IsOpen()) SetMessageBoxObserver(nullptr);
+  SetMessageBoxesShown(true);
 }
 
 bool CSetupApp::InitInstance() {
-  OpenSupportLog();
-  ShowProgressWindow();
-  RunSetup(WorkOutRunNames());
+  SetOptions(ParseRunOptions(GetCommandLineArguments(), GetEnvironmentValue(L"WEBSETUP_LOG")));
+  Run();
   return false;
+}
+
+int CSetupApp::ExitInstance() {
+  const int code = m_options.Unattended() ? m_exitCode : 0;
+  m_log.Write(L"Setup ends with exit status " + DecimalText(code));
+  return code;
+}
+
+void CSetupApp::SetOptions(CRunOptions options) {
+  m_options = std::move(options);
+  SetMessageBoxesShown(!m_options.Unattended());
+}
+
+void CSetupApp::Run() {
+  if (m_options.help) {
+    ShowUsage(UsageText(AppName()), AppName());
+    m_exitCode = 0;
+    return;
+  }
+  OpenSupportLog();
+  if (m_options.mode == RunMode::Quiet) {
+    m_log.Write(L"progress: none shown (quiet run)");
+  } else {
+    ShowProgressWindow();
+  }
+  RunSetup(WorkOutRunNames());
 }
 
 // Opened before anything else (a relative path is taken against the folder Setup was started
 // in), so that every step after it is in the log.
 void CSetupApp::OpenSupportLog() {
-  const std::wstring path = SupportLogPath(GetCommandLineArguments(), GetEnvironmentValue(L"WEBSETUP_LOG"));
+  std::wstring path = m_options.logPath;
+  if (path.empty() && m_options.Unattended()) path = UnattendedLogPath();
   if (!path.empty()) OpenSupportLogAt(path);
+}
+
+std::wstring CSetupApp::UnattendedLogPath() {
+  const std::wstring setupTempFolder =
+      SetupTempFolderFor(GetTempFolder(), SetupNameOf(GetLongPathForm(GetModulePath())));
+  std::wstring projects, folderName;
+  SplitPath(setupTempFolder, projects, folderName);
+  projects = StripTrailingSeparator(projects);
+  // Kept after the run, so outside the setup temp folder; and only in a folder nobody else may
+  // write, where nobody can have put a link to another file in the log's place.
+  if (!CreateFolderChain(projects) || !IsPrivateFolder(projects)) return {};
+  return setupTempFolder + L".log";
 }
 
 bool CSetupApp::OpenSupportLogAt(const std::wstring& path) {
   if (!m_log.Open(path)) return false;
   m_log.Write(L"Setup started: " + GetModulePath());
   m_log.Write(L"proxy: " + m_transport.ProxyText());
-  SetMessageBoxObserver([this](const std::wstring& text) { m_log.Write(L"message box: " + text); });
+  // Nothing the observer holds may need freeing: the application object outlives the observer's
+  // own storage, and its destructor still resets the observer.
+  const wchar_t* prefix = m_options.Unattended() ? L"message (no box in an unattended run): " : L"message box: ";
+  SetMessageBoxObserver([this, prefix](const std::wstring& text) { m_log.Write(prefix + text); });
   return true;
 }
 
@@ -105,6 +156,7 @@ bool CSetupApp::TakeRunLock(const CRunNames& names) {
       m_log.Write(L"run lock taken: no other run of " + names.setupName + L" is going on");
       return true;
     case CRunLock::Result::HeldElsewhere:
+      m_exitCode = kExitAlreadyRunning;
       ShowRunMessage(L"Setup is already running.",
                      L"another run of " + names.setupName + L" holds its setup temp folder; this one leaves it alone");
       return false;
@@ -121,9 +173,7 @@ CRunNames CSetupApp::WorkOutRunNames() {
   CRunNames names;
   // An executable whose long form cannot be worked out has no module path at all.
   names.modulePath = GetLongPathForm(GetModulePath());
-  std::wstring folder, fileName;
-  SplitPath(names.modulePath, folder, fileName);
-  names.setupName = SetupNameFromFileName(fileName);
+  names.setupName = SetupNameOf(names.modulePath);
   names.setupTempFolder = SetupTempFolderFor(GetTempFolder(), names.setupName);
   m_log.Write(L"module path " + names.modulePath + L"; program folder " + GetProgramFolder() + L"; setup name " +
               names.setupName + L"; setup temp folder " + names.setupTempFolder);
@@ -135,9 +185,10 @@ bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::ws
   ProcessHandle process = kNoProcess;
   const bool plain = IsPlainFileName(programToRun);
   const std::wstring program = setupTempFolder + kPathSeparatorText + programToRun;
+  const std::wstring arguments = FinalSetupArguments();
   if (plain) {
     CWnd* owner = ProgressWindowHandle();
-    process = StartProgram(program, setupTempFolder, owner != nullptr ? owner->m_nativeHandle : nullptr);
+    process = StartProgram(program, setupTempFolder, owner != nullptr ? owner->m_nativeHandle : nullptr, arguments);
   }
   CloseProgressWindow(false);
   if (process == kNoProcess) {
@@ -146,13 +197,21 @@ bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::ws
                          : L"\"Program to run\" is \"" + programToRun + L"\", not a plain file name");
     return false;
   }
-  m_log.Write(L"final setup started: " + program);
+  m_log.Write(L"final setup started: " + program + (arguments.empty() ? L"" : L" with arguments " + arguments));
   int exitCode = -1;
   while (WaitForProcess(process, kFinalSetupWaitSliceMs, &exitCode) == WaitResult::Timeout) {
   }
   CloseProcess(process);
   m_log.Write(L"final setup ended with exit code " + DecimalText(exitCode));
+  m_exitCode = exitCode;
   return true;
+}
+
+std::wstring CSetupApp::FinalSetupArguments() const {
+  // Looked for without GetValue, whose missing-tag message would reach every other description.
+  const bool tagged = m_description.FindTag(kUnattendedArgumentsTag) != kTagNotFound;
+  return ::FinalSetupArguments(m_options, tagged ? m_description.GetValue(kUnattendedArgumentsTag) : std::wstring(),
+                               GetArgumentsAfterDoubleDash());
 }
 
 void CSetupApp::CleanUp(const std::wstring& setupTempFolder) {

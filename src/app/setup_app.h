@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/run_options.h"
 #include "description/file_hashes.h"
 #include "description/setup_description.h"
 #include "download/downloader.h"
@@ -48,8 +49,17 @@ class CSetupApp : public CWinApp {
             IHttpTransport& transport = PlatformHttpTransport());
   ~CSetupApp() override;
 
-  // Runs the whole setup; always returns false, so the program ends right after it.
+  // Runs the whole setup as the command line asks; always returns false, so the program ends
+  // right after it.
   bool InitInstance() override;
+  // The exit status: 0 in the interactive mode; in an unattended one, the final setup's code,
+  // or kExitAlreadyRunning, or kExitSetupFailed.
+  int ExitInstance() override;
+
+  // The mode of the run and its log, before InitInstance reads them from the command line (tests).
+  void SetOptions(CRunOptions options);
+  // The whole run after the command line is read: help, or log, progress window and RunSetup.
+  void Run();
 
   // The run after its names are known: retrieval, User Info File, launch, wait, clean-up; or,
   // while another run of the same product holds its folder, "Setup is already running." and
@@ -124,14 +134,24 @@ class CSetupApp : public CWinApp {
   CWnd* ProgressWindowHandle() const;
   // Shows the run's message for a step that failed; the support log gets why first.
   void ShowRunMessage(const std::wstring& text, const std::wstring& reason = {});
-  // Opens the support log when the command line or WEBSETUP_LOG asks for one.
+  // Opens the support log when the command line or WEBSETUP_LOG asks for one, or the run is
+  // unattended.
   void OpenSupportLog();
+  // The log an unattended run keeps when none was asked for: beside its setup temp folder, in
+  // the private projects folder (made here); empty when that folder cannot be had.
+  std::wstring UnattendedLogPath();
+  // The final setup's command line after its name.
+  std::wstring FinalSetupArguments() const;
 
   CDownloadHosts m_hosts;
   CTrustSettings m_trust;
   IClock& m_clock;
   IHttpTransport& m_transport;
   std::function<bool()> m_isOnline;
+  CRunOptions m_options;
+  bool m_optionsSet = false;
+  // Until the final setup has ended, the run has failed.
+  int m_exitCode = kExitSetupFailed;
 };
 
 // How long one wait for the final setup lasts before the next begins; there is no limit.

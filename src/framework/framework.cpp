@@ -32,12 +32,12 @@ int RunApplication(const std::wstring& executablePath) {
   app->SetAppName(AppNameFromPath(executablePath));
   // No message loop follows, whatever InitInstance answers: the run happens entirely inside it.
   app->InitInstance();
-  app->ExitInstance();
-  return 0;  // The exit status is 0 after success and after every failure.
+  return app->ExitInstance();
 }
 
 namespace {
 bool g_terminalLineOpen = false;
+bool g_messageBoxesShown = true;
 
 MessageBoxRecorder& Recorder() {
   static MessageBoxRecorder recorder;
@@ -50,6 +50,16 @@ MessageBoxObserver& Observer() {
 }
 }  // namespace
 
+void SetMessageBoxesShown(bool shown) { g_messageBoxesShown = shown; }
+
+void ShowUsage(const std::wstring& text, const std::wstring& caption) {
+  if (Recorder()) {
+    Recorder()(text, caption);
+    return;
+  }
+  ShowPlatformUsage(text, caption);
+}
+
 void SetOpenTerminalLine(bool open) { g_terminalLineOpen = open; }
 bool IsTerminalLineOpen() { return g_terminalLineOpen; }
 
@@ -59,6 +69,10 @@ void SetMessageBoxObserver(MessageBoxObserver observer) { Observer() = std::move
 
 void ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
   if (Observer()) Observer()(text);
+  if (!g_messageBoxesShown) {
+    WriteMessageWithoutBox(text, caption);
+    return;
+  }
   if (Recorder()) {
     Recorder()(text, caption);
     return;

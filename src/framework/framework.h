@@ -33,6 +33,14 @@ LRESULT_T SendWindowMessage(WindowHandle window, unsigned message, WPARAM_T wPar
 // A modal message box with the exclamation icon and one OK button.
 void ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption);
 
+// Unattended runs show no box at all: with boxes off, a message box's text goes to the observer
+// and, on Linux, to stderr as the terminal's box would write it, and nothing waits for anyone.
+void SetMessageBoxesShown(bool shown);
+
+// The usage of a program: on Windows a message box with the information icon, on Linux stdout
+// (tests: the message box recorder).
+void ShowUsage(const std::wstring& text, const std::wstring& caption);
+
 // Output that keeps a terminal line open (a progress bar redrawn in place) says so here, so
 // that a message box written to the same terminal starts on a line of its own.
 void SetOpenTerminalLine(bool open);
@@ -73,7 +81,7 @@ class CWinApp {
 CWinApp* AfxGetApp();
 
 // Runs the application object as the entry point does: application name from the executable
-// path, InitInstance, ExitInstance. Returns the process exit status (always 0).
+// path, InitInstance, ExitInstance. Returns the process exit status: ExitInstance's answer.
 int RunApplication(const std::wstring& executablePath);
 
 // The application name for an executable path: base name without folder and extension.

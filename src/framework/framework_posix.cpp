@@ -11,7 +11,10 @@ LRESULT_T SendWindowMessage(WindowHandle window, unsigned message, WPARAM_T wPar
 }
 
 void ShowPlatformMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
-  if (ShowGtkMessageBox(owner, text, caption)) return;
+  if (!ShowGtkMessageBox(owner, text, caption)) WriteMessageWithoutBox(text, caption);
+}
+
+void WriteMessageWithoutBox(const std::wstring& text, const std::wstring& caption) {
   std::string line = ToUtf8(caption) + ": " + ToUtf8(text) + "\n";
   if (IsTerminalLineOpen()) {
     line.insert(0, "\n");
@@ -19,4 +22,9 @@ void ShowPlatformMessageBox(WindowHandle owner, const std::wstring& text, const 
   }
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+}
+
+void ShowPlatformUsage(const std::wstring& text, const std::wstring&) {
+  std::fputs(ToUtf8(text).c_str(), stdout);
+  std::fflush(stdout);
 }

@@ -16,3 +16,9 @@ void ShowPlatformMessageBox(WindowHandle owner, const std::wstring& text, const 
   HWND ownerWindow = owner != nullptr ? static_cast<HWND>(owner->m_nativeHandle) : nullptr;
   MessageBoxW(ownerWindow, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
+
+void WriteMessageWithoutBox(const std::wstring&, const std::wstring&) {}
+
+void ShowPlatformUsage(const std::wstring& text, const std::wstring& caption) {
+  MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}

@@ -14,7 +14,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
 
+#include "system/command_line.h"
 #include "system/process.h"
 #include "system/text.h"
 
@@ -36,7 +39,8 @@ bool IsStartable(const std::string& path) {
 constexpr long kPollNanoseconds = 20 * 1000 * 1000;  // 20 ms between checks of a running process
 }  // namespace
 
-ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void*) {
+ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void*,
+                           const std::wstring& arguments) {
   const std::string path = ToUtf8(program);
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !IsStartable(path)) return kNoProcess;
@@ -45,9 +49,13 @@ ProcessHandle StartProgram(const std::wstring& program, const std::wstring& work
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addchdir_np(&actions, ToUtf8(workingFolder).c_str());
-  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+  std::vector<std::string> strings{path};
+  for (const std::wstring& argument : SplitCommandLine(arguments)) strings.push_back(ToUtf8(argument));
+  std::vector<char*> argv;
+  for (std::string& text : strings) argv.push_back(text.data());
+  argv.push_back(nullptr);
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+  const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   return rc == 0 ? static_cast<ProcessHandle>(pid) : kNoProcess;
 }
@@ -102,6 +110,14 @@ std::vector<std::wstring> GetCommandLineArguments() {
     start = end;
   }
   return arguments;
+}
+
+std::wstring GetArgumentsAfterDoubleDash() {
+  const std::vector<std::wstring> arguments = GetCommandLineArguments();
+  for (auto it = arguments.begin(); it != arguments.end(); ++it) {
+    if (*it == L"--") return JoinCommandLine({it + 1, arguments.end()});
+  }
+  return {};
 }
 
 std::wstring GetEnvironmentValue(const std::wstring& name) {

@@ -4,14 +4,17 @@
 
 #include "system/process.h"
 
-ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void* ownerWindow) {
+#include "system/command_line.h"
+
+ProcessHandle StartProgram(const std::wstring& program, const std::wstring& workingFolder, void* ownerWindow,
+                           const std::wstring& arguments) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_UNICODE | SEE_MASK_NO_CONSOLE;  // 0xC440
   info.hwnd = static_cast<HWND>(ownerWindow);
   info.lpVerb = L"open";
   info.lpFile = program.c_str();
-  info.lpParameters = L"";
+  info.lpParameters = arguments.c_str();
   info.lpDirectory = workingFolder.c_str();
   info.nShow = SW_SHOW;
   // Success is judged by the process handle alone, not by the call's result.
@@ -38,6 +41,8 @@ std::vector<std::wstring> GetCommandLineArguments() {
   LocalFree(list);
   return arguments;
 }
+
+std::wstring GetArgumentsAfterDoubleDash() { return CommandLineAfterDoubleDash(GetCommandLineW()); }
 
 std::wstring GetEnvironmentValue(const std::wstring& name) {
   const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);

@@ -1,11 +1,13 @@
 // Program folder, setup name and setup temp folder of a run.
 #include "app/run_names.h"
+#include "app/run_options.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "support/test_support.h"
+#include "system/command_line.h"
 #include "system/file_ops.h"
 #include "websetup_config.h"
 
@@ -37,16 +39,56 @@ TEST(RunNamesTest, SetupTempFolderLiesInTheProjectsFolder) {
   EXPECT_EQ(SetupTempFolderFor(L"", L"Local"), sep + L"Orvel's Projects" + sep + L"LocalSetup");
 }
 
-// Catches a log option matched in one case only, a file name taken from the wrong argument, an
-// option without a file taken as one, or the variable winning over the command line.
-TEST(RunNamesTest, SupportLogFromTheCommandLineOrTheVariable) {
+// Catches a switch matched in one spelling or case only, a log file taken from the wrong
+// argument, the variable winning over the command line, or a final setup's argument after "--"
+// taken as Setup's own.
+TEST(RunNamesTest, SwitchesOfTheCommandLine) {
   using Args = std::vector<std::wstring>;
-  EXPECT_EQ(SupportLogPath(Args{L"/log", L"a.log"}, L"env.log"), L"a.log");
-  EXPECT_EQ(SupportLogPath(Args{L"/x", L"/LOG", L"C:\\b c.log"}, L""), L"C:\\b c.log");
-  EXPECT_EQ(SupportLogPath(Args{L"--log", L"c.log"}, L""), L"c.log");
-  EXPECT_EQ(SupportLogPath(Args{L"/log"}, L"env.log"), L"env.log");
-  EXPECT_EQ(SupportLogPath(Args{L"log", L"d.log"}, L""), L"");
-  EXPECT_EQ(SupportLogPath(Args{}, L""), L"");
+  struct Row {
+    Args arguments;
+    RunMode mode;
+    bool help;
+    const wchar_t* log;
+  };
+  const Row rows[] = {
+      {{}, RunMode::Interactive, false, L"env.log"},
+      {{L"/log", L"a.log"}, RunMode::Interactive, false, L"a.log"},
+      {{L"/x", L"/LOG", L"C:\\b c.log", L"--log", L"later.log"}, RunMode::Interactive, false, L"C:\\b c.log"},
+      {{L"/log"}, RunMode::Interactive, false, L"env.log"},
+      {{L"log", L"d.log"}, RunMode::Interactive, false, L"env.log"},
+      {{L"/Quiet"}, RunMode::Quiet, false, L"env.log"},
+      {{L"/q"}, RunMode::Quiet, false, L"env.log"},
+      {{L"/SILENT"}, RunMode::Quiet, false, L"env.log"},
+      {{L"--quiet", L"--log", L"q.log"}, RunMode::Quiet, false, L"q.log"},
+      {{L"/passive"}, RunMode::Passive, false, L"env.log"},
+      {{L"--PASSIVE"}, RunMode::Passive, false, L"env.log"},
+      {{L"-q", L"quiet", L"/quiet:1"}, RunMode::Interactive, false, L"env.log"},
+      {{L"/?"}, RunMode::Interactive, true, L"env.log"},
+      {{L"/Help"}, RunMode::Interactive, true, L"env.log"},
+      {{L"--help"}, RunMode::Interactive, true, L"env.log"},
+      {{L"/passive", L"--", L"/quiet", L"/?", L"/log", L"x.log"}, RunMode::Passive, false, L"env.log"},
+      {{L"/log", L"--", L"/quiet"}, RunMode::Interactive, false, L"env.log"},
+  };
+  for (const Row& row : rows) {
+    const CRunOptions options = ParseRunOptions(row.arguments, L"env.log");
+    const std::wstring joined = JoinCommandLine(row.arguments);
+    EXPECT_EQ(options.mode, row.mode) << joined;
+    EXPECT_EQ(options.help, row.help) << joined;
+    EXPECT_EQ(options.logPath, row.log) << joined;
+  }
+  EXPECT_EQ(ParseRunOptions({}, L"").logPath, L"");
+}
+
+// Catches the description's line given to an interactive run's final setup, or the two parts
+// joined without a space between them (or with one where a part is missing).
+TEST(RunNamesTest, FinalSetupArgumentsJoinTheTagAndWhatFollowedTheDoubleDash) {
+  CRunOptions quiet;
+  quiet.mode = RunMode::Quiet;
+  EXPECT_EQ(FinalSetupArguments(quiet, L"/S /v\"/qn\"", L"\"a b\" c"), L"/S /v\"/qn\" \"a b\" c");
+  EXPECT_EQ(FinalSetupArguments(quiet, L"/S", L""), L"/S");
+  EXPECT_EQ(FinalSetupArguments(quiet, L"", L"c"), L"c");
+  EXPECT_EQ(FinalSetupArguments(CRunOptions{}, L"/S", L"c"), L"c");
+  EXPECT_EQ(FinalSetupArguments(CRunOptions{}, L"/S", L""), L"");
 }
 
 // Catches a program folder without its trailing separator, or lower-cased where names keep case.

@@ -72,6 +72,17 @@ TEST_F(SetupAppTest, SecondRunOfAProductLeavesTheFirstsFolderAlone) {
   ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes.m_boxes[0].first, L"Setup is already running.");
   EXPECT_EQ(ReadFileBytes(product), "the first run's");
+  EXPECT_EQ(m_app.ExitInstance(), 0);
+
+  // Unattended, the code a management tool retries on, and no box.
+  CSetupApp quiet{CDownloadHosts{}, m_clock};
+  CRunOptions options;
+  options.mode = RunMode::Quiet;
+  quiet.SetOptions(options);
+  quiet.RunSetup(names);
+  EXPECT_EQ(m_boxes.m_boxes.size(), 1u);
+  EXPECT_EQ(quiet.ExitInstance(), kExitAlreadyRunning);
+  EXPECT_EQ(ReadFileBytes(product), "the first run's");
 }
 
 // Catches a missing message (or a wait on nothing) when the final setup cannot be started.
@@ -112,6 +123,75 @@ TEST_F(SetupAppTest, RunsTheFinalSetupInTheSetupTempFolderAndCleansUp) {
   EXPECT_FALSE(FileExists(folder));
   EXPECT_TRUE(m_clock.m_sleeps.empty());
   EXPECT_TRUE(SameFolder(GetCurrentFolder(), m_temp.Path()));
+}
+
+// Catches an unattended run that waits on a box nobody will press, ends with 0 after a failure
+// or loses the final setup's own code; an interactive run whose status is anything but 0; and
+// the description's unattended line given to an interactive run's final setup.
+TEST_F(SetupAppTest, ExitStatusMessagesAndArgumentsFollowTheMode) {
+  const int restart = kIsWindows ? 3010 : 42;
+  const struct {
+    RunMode mode;
+    bool startable;
+    int finalCode;
+    int status;
+    std::size_t boxes;
+    const char* arguments;
+  } rows[] = {
+      {RunMode::Interactive, true, 3, 0, 0, ""},
+      {RunMode::Interactive, false, 0, 0, 1, nullptr},
+      {RunMode::Quiet, true, 0, 0, 0, "/S\n/v/qn REBOOT=R\n"},
+      {RunMode::Quiet, true, restart, restart, 0, "/S\n/v/qn REBOOT=R\n"},
+      {RunMode::Passive, true, 1, 1, 0, "/S\n/v/qn REBOOT=R\n"},
+      {RunMode::Quiet, false, 0, kExitSetupFailed, 0, nullptr},
+      {RunMode::Passive, false, 0, kExitSetupFailed, 0, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(row.mode) << " " << row.startable << " " << row.finalCode);
+    CTempFolder temp;
+    const std::wstring folder = temp / L"MyAppSetup", record = temp / L"record";
+    ASSERT_TRUE(CreateFolderChain(folder));
+    PlaceFinalSetup(folder);
+    CScopedEnv recordEnv("WEBSETUP_STUB_RECORD", record);
+    CScopedEnv codeEnv("WEBSETUP_STUB_EXIT_CODE", DecimalText(row.finalCode));
+    CMessageBoxRecorder boxes;
+    CSetupApp app{CDownloadHosts{}, m_clock};
+    CRunOptions options;
+    options.mode = row.mode;
+    app.SetOptions(options);
+    ASSERT_TRUE(app.OpenSupportLogAt(temp / L"support.log"));
+    ASSERT_TRUE(app.m_description.LoadText(L"[Unattended Arguments]\r\n/S /v\"/qn REBOOT=R\"\r\n[End]End"));
+    app.RunFinalSetup(folder, row.startable ? StubName() : L"missing.exe");
+    EXPECT_EQ(app.ExitInstance(), row.status);
+    EXPECT_EQ(boxes.m_boxes.size(), row.boxes);
+    if (row.arguments != nullptr) {
+      EXPECT_EQ(ReadFileBytes(record + kSep + L"arguments.txt"), row.arguments);
+    }
+    const std::string log = ReadFileBytes(temp / L"support.log");
+    EXPECT_EQ(log.find(row.mode == RunMode::Interactive ? "message box: Error: Failed to start the final setup."
+                                                        : "message (no box in an unattended run): Error: Failed to "
+                                                          "start the final setup.") != std::string::npos,
+              !row.startable);
+    EXPECT_NE(log.find("Setup ends with exit status " + std::to_string(row.status)), std::string::npos);
+  }
+}
+
+// Catches "/?" that runs the setup anyway, or whose text lacks a switch or a platform's code.
+TEST_F(SetupAppTest, HelpShowsTheUsageAndDoesNothingElse) {
+  CScopedTempFolderEnv env(m_temp.Path());
+  CRunOptions options;
+  options.mode = RunMode::Quiet;
+  options.help = true;
+  m_app.SetOptions(options);
+  m_app.Run();
+  EXPECT_EQ(m_app.ExitInstance(), 0);
+  ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
+  const std::wstring& usage = m_boxes.m_boxes[0].first;
+  EXPECT_EQ(usage.rfind(L"Usage: Setup_MyApp_ [/quiet | /passive] [/log FILE] [-- ARGUMENTS]\n", 0), 0u) << usage;
+  for (const wchar_t* part : {L"/passive", L"/silent", L"/help", kIsWindows ? L"1603" : L" 1 when", kIsWindows ? L"1618" : L"75"}) {
+    EXPECT_NE(usage.find(part), std::wstring::npos) << part;
+  }
+  EXPECT_FALSE(FileExists(m_temp / L"Orvel's Projects"));
 }
 
 // Catches a recursive clean-up: a subfolder left by the final setup keeps the folder alive.

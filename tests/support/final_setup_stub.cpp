@@ -4,7 +4,8 @@
 // The end-to-end tests steer it through the environment, which it inherits through Setup:
 //   WEBSETUP_STUB_RECORD     a folder outside the setup temp folder, which Setup removes;
 //                            receives working-directory.txt, a copy of every file found
-//                            in the working directory (files/), and "finished" last of all
+//                            in the working directory (files/), its arguments (arguments.txt,
+//                            one line each) and "finished" last of all
 //   WEBSETUP_STUB_SLEEP_MS   how long to run before finishing
 //   WEBSETUP_STUB_EXIT_CODE  the exit status
 #include <chrono>
@@ -22,9 +23,11 @@ long NumberFromEnvironment(const char* name) {
   return value != nullptr ? std::strtol(value, nullptr, 10) : 0;
 }
 
-void Record(const fs::path& here, const fs::path& record) {
+void Record(const fs::path& here, const fs::path& record, int argc, char** argv) {
   fs::create_directories(record / "files");
   std::ofstream(record / "working-directory.txt", std::ios::binary) << here.string();
+  std::ofstream arguments(record / "arguments.txt", std::ios::binary);
+  for (int i = 1; i < argc; ++i) arguments << argv[i] << '\n';
   for (const auto& entry : fs::directory_iterator(here)) {
     if (entry.is_regular_file()) {
       fs::copy_file(entry.path(), record / "files" / entry.path().filename(), fs::copy_options::overwrite_existing);
@@ -33,7 +36,7 @@ void Record(const fs::path& here, const fs::path& record) {
 }
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   const fs::path here = fs::current_path();
   const char* record = std::getenv("WEBSETUP_STUB_RECORD");
   if (record == nullptr) {
@@ -41,7 +44,7 @@ int main() {
     if (fs::exists(here / "leave-a-subfolder")) fs::create_directories(here / "left-behind");
     return 0;
   }
-  Record(here, record);
+  Record(here, record, argc, argv);
   std::this_thread::sleep_for(std::chrono::milliseconds(NumberFromEnvironment("WEBSETUP_STUB_SLEEP_MS")));
   // Written just before the end, so whoever finds it knows the final setup had finished.
   std::ofstream(fs::path(record) / "finished") << "finished";
