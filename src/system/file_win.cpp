@@ -14,9 +14,10 @@ bool CFile::Open(const std::wstring& path, Mode mode) {
   const bool read = mode == Mode::Read;
   const DWORD access = read ? GENERIC_READ : (mode == Mode::Append ? FILE_APPEND_DATA : GENERIC_WRITE);
   const DWORD creation = mode == Mode::CreateWrite ? CREATE_ALWAYS : OPEN_EXISTING;
-  // A file being appended to (the support log, say) can be read meanwhile; one being written
-  // from its start cannot.
-  const DWORD share = read || mode == Mode::Append ? FILE_SHARE_READ : 0;
+  // A file being appended to (the support log, say) can be read meanwhile, and appended to by
+  // another run of the same product (each write lands whole at the end); one being written from
+  // its start cannot.
+  const DWORD share = read ? FILE_SHARE_READ : mode == Mode::Append ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
   HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
   m_handle = reinterpret_cast<std::intptr_t>(h);
   return h != INVALID_HANDLE_VALUE;

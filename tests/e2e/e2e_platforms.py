@@ -8,6 +8,7 @@
          under wine64 on a private Xvfb; message boxes are dismissed with xdotool and their
          texts read from the window trace.
 """
+import contextlib
 import dataclasses
 import datetime
 import json
@@ -53,11 +54,19 @@ class RunResult:
     output: bytes = b""  # everything Setup wrote (stderr and stdout; under wine, the trace)
 
 
-def log_arguments(prep, env, path):
-    """Asks for the case's support log: Setup's arguments for it, or the variable set in env."""
-    if prep.case.log == "variable":
-        env["WEBSETUP_LOG"] = path
-    return ["/log", path] if prep.case.log == "argument" else []
+def per_platform(value, platform):
+    """A case's value, or its value for this platform where it gives one per platform."""
+    return value[platform.name] if isinstance(value, dict) else value
+
+
+def setup_arguments(prep, env, log_path):
+    """Setup's command line after its name: the case's switches, its support log (or the variable
+    set in env that asks for it), and what follows "--"."""
+    c = prep.case
+    if c.log == "variable":
+        env["WEBSETUP_LOG"] = log_path
+    arguments = list(c.switches) + (["/log", log_path] if c.log == "argument" else [])
+    return arguments + (["--", *c.after_dash] if c.after_dash is not None else [])
 
 
 def preflight_arguments(prep, hosts):
@@ -110,6 +119,7 @@ def loopback_hosts(args):
 # -- platforms -----------------------------------------------------------------------------------
 class LinuxPlatform:
     name = "linux"
+    exit_failed, exit_busy = 1, 75  # of an unattended run
     final_setup_name = "FinalSetup"
     narrow_encoding = "utf-8"  # of the User Info File
     WATCH_POLL_S = 0.1
@@ -166,7 +176,7 @@ class LinuxPlatform:
         env.update(TMPDIR=temp, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
                    XDG_CONFIG_HOME=os.path.join(home, "config"), TZ=FOREIGN_TZ,
                    WEBSETUP_STUB_RECORD=record, WEBSETUP_STUB_SLEEP_MS=str(prep.case.sleep_ms),
-                   WEBSETUP_STUB_EXIT_CODE=str(prep.case.exit_code))
+                   WEBSETUP_STUB_EXIT_CODE=str(per_platform(prep.case.exit_code, self)))
         # Local mode needs no network: without a proxy the .test hosts cannot be reached at all.
         if prep.case.mode != "local-no" or prep.case.listed:
             env.update(prep.proxy_env(web))
@@ -175,9 +185,9 @@ class LinuxPlatform:
         stdout_path = os.path.join(prep.folder, "stdout.txt")
         window_problems = []
         cpu = 0.0
-        cmd = [prep.setup_path] + log_arguments(prep, env, prep.log_path)
+        cmd = [prep.setup_path] + setup_arguments(prep, env, prep.log_path)
         if prep.case.display:
-            status, cpu, window_problems = self._run_on_display(prep, env, stderr_path, stdout_path)
+            status, cpu, window_problems = self._run_on_display(prep, cmd, env, stderr_path, stdout_path)
         elif prep.case.unusable_display:
             status, cpu, window_problems = self._run_on_unusable_display(prep, env, stderr_path, stdout_path)
         else:
@@ -196,15 +206,17 @@ class LinuxPlatform:
         """Where a tmpfs makes the disk of the case's setup temp folder small: its own temp folder."""
         return os.path.join(prep.folder, "tmp")
 
-    def _run_on_display(self, prep, env, stderr_path, stdout_path):
+    def _run_on_display(self, prep, cmd, env, stderr_path, stdout_path):
         """Runs Setup on a display of its own, pressing OK in its boxes. Each box must come
-        while the splash window is on the screen (the box's owner), and no splash may be left."""
+        while the splash window is on the screen (the box's owner), and no splash may be left.
+        A quiet run may show no window at all, and an unattended one no box."""
         caption = os.path.basename(prep.setup_path)
         with xdisplay.XDisplay() as x:
-            boxes, splash_under_box, stop = set(), [], threading.Event()
+            boxes, splash_under_box, stop, windows = set(), [], threading.Event(), set()
 
             def watch():
                 while not stop.wait(self.WATCH_POLL_S):
+                    windows.update(x.find_windows("."))
                     for wid in x.find_windows(f"^{caption}$"):
                         if wid not in boxes:
                             boxes.add(wid)
@@ -212,11 +224,13 @@ class LinuxPlatform:
                         x.press_return(wid)
             watcher = threading.Thread(target=watch, daemon=True)
             watcher.start()
-            status, cpu = run_bounded([prep.setup_path], x.env(env), prep.program_folder, stderr_path, stdout_path)
+            status, cpu = run_bounded(cmd, x.env(env), prep.program_folder, stderr_path, stdout_path)
             stop.set()
             watcher.join(timeout=10)
             problems = []
-            if len(boxes) != (1 if prep.case.message else 0):
+            if prep.case.quiet() and windows:
+                problems.append(f"a quiet run showed {len(windows)} windows")
+            if len(boxes) != (1 if prep.case.message and not prep.case.switches else 0):
                 problems.append(f"{len(boxes)} message boxes captioned {caption} on the display")
             if not all(splash_under_box):
                 problems.append("a message box came without the splash window on the screen")
@@ -249,6 +263,7 @@ class LinuxPlatform:
 
 class WinePlatform:
     name = "wine"
+    exit_failed, exit_busy = 1603, 1618  # of an unattended run; wine's status keeps the low byte
     final_setup_name = "FinalSetup.exe"
     narrow_encoding = "cp1252"  # the ANSI code page of wine's default locale
     DISMISS_POLL_S = 0.3
@@ -344,10 +359,16 @@ class WinePlatform:
         record = os.path.join(prep.folder, "record")
         env = {**os.environ, "DISPLAY": self.display, "WEBSETUP_WINEDEBUG": "+win", "TZ": FOREIGN_TZ,
                "WEBSETUP_STUB_RECORD": self.native(record), "WEBSETUP_STUB_SLEEP_MS": str(prep.case.sleep_ms),
-               "WEBSETUP_STUB_EXIT_CODE": str(prep.case.exit_code)}
+               "WEBSETUP_STUB_EXIT_CODE": str(per_platform(prep.case.exit_code, self))}
         stderr_path = os.path.join(prep.folder, "trace.txt")
+        leaf = prep.case.name + "Setup"
+        if not hasattr(prep, "temp_owner"):
+            # An earlier test's unattended log in the prefix's shared temp folder, which this run's
+            # would be appended to.
+            with contextlib.suppress(FileNotFoundError):
+                os.remove(os.path.join(self.temp, PROJECTS_FOLDER, leaf + ".log"))
         start = datetime.datetime.now(datetime.timezone.utc)
-        cmd = [self.wine_run, prep.setup_path] + log_arguments(prep, env, self.native(prep.log_path))
+        cmd = [self.wine_run, prep.setup_path] + setup_arguments(prep, env, self.native(prep.log_path))
         if self.roots:
             cmd = e2e_tls.in_namespace_with_roots(self.roots, cmd)
         status, cpu = run_bounded(cmd, env, prep.program_folder, stderr_path)
@@ -357,9 +378,9 @@ class WinePlatform:
         messages = self._box_texts(trace, caption)
         if messages and caption not in self.dismissed:
             messages.append(f"(no message box captioned {caption})")
-        if f'set_window_text L"{SPLASH_TITLE}"' not in trace:
-            messages.append("(no splash window)")
-        leaf = prep.case.name + "Setup"
+        splash = f'set_window_text L"{SPLASH_TITLE}"' in trace
+        if splash == prep.case.quiet():
+            messages.append("(a splash window in a quiet run)" if splash else "(no splash window)")
         return RunResult(-1 if status is None else status, messages,
                          os.path.join(self.temp, PROJECTS_FOLDER, leaf),
                          "\\".join((self.native_temp, PROJECTS_FOLDER, leaf)), record, start, end, cpu_s=cpu,

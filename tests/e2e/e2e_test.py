@@ -53,7 +53,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import e2e_tls  # noqa: E402
 import faulthost  # noqa: E402
 import proxyhost  # noqa: E402
-from e2e_platforms import LinuxPlatform, WinePlatform, read  # noqa: E402
+from e2e_platforms import LinuxPlatform, WinePlatform, per_platform, read  # noqa: E402
 import webhost  # noqa: E402
 
 USER_INFO_NAME = "UserInfo.txt"
@@ -86,7 +86,7 @@ class Case:
     listed: bool = True  # False: an empty "Files to download"
     notes_fail: bool = False  # the listed Notes.txt answers 404
     older_notes: bool = False  # an older Notes.txt lies beside Setup (local mode copies it)
-    exit_code: int = 0
+    exit_code: object = 0  # the final setup's exit code; or a code per platform, {"linux": 42, ...}
     sleep_ms: int = STUB_SLEEP_MS
     message: str = None  # the one message box the run shows, if any
     display: bool = False  # Linux: the run has an X display of its own (splash window, GTK boxes)
@@ -134,6 +134,18 @@ class Case:
     not_on_wine: str = None
     # The run must take at least this long: Setup waits out what the download rules say.
     min_seconds: float = 0
+    # Setup's own switches ("/quiet", "/passive"), and what follows "--" on its command line.
+    switches: tuple = ()
+    after_dash: tuple = None
+    # The description's "Unattended Arguments" line, and the arguments the final setup must find.
+    unattended_arguments: str = None
+    final_arguments: tuple = ()
+
+    def unattended(self):
+        return bool(self.switches)
+
+    def quiet(self):
+        return any(s.lower() in ("/quiet", "/q", "/silent", "--quiet") for s in self.switches)
 
 
 CASES = [
@@ -172,6 +184,19 @@ CASES = [
                     "setup temp folder removed")),
     Case("LongRun", sleep_ms=LONG_RUN_SLEEP_MS),
     Case("Twice", sleep_ms=TWICE_SLEEP_MS, twice=True),
+    # Unattended runs: no box (on Linux the message goes to stderr; a quiet run shows no window
+    # at all), an exit code a deployment tool reads, and a support log kept beside the setup temp
+    # folder. An interactive run ignores the description's unattended line, but not "--".
+    Case("Quiet", switches=("/quiet",), display=True, unattended_arguments='/S /v"/qn REBOOT=R"',
+         after_dash=("a b", 'say "hi"'), final_arguments=("/S", "/v/qn REBOOT=R", "a b", 'say "hi"')),
+    Case("QuietNoHost", switches=("/Q",), initial_on=(), message="Error: Download site not found."),
+    Case("QuietFileFails", switches=("--quiet",), notes_fail=True, message="Error: Failed to download Notes.txt"),
+    Case("QuietTwice", switches=("/quiet",), sleep_ms=TWICE_SLEEP_MS, twice=True),
+    Case("PassiveRestart", switches=("/passive",), exit_code={"linux": 42, "wine": 3010}, after_dash=(),
+         unattended_arguments="/norestart", final_arguments=("/norestart",)),
+    Case("PassiveFails", switches=("/passive",), display=True, notes_fail=True,
+         message="Error: Failed to download Notes.txt"),
+    Case("DashOnly", unattended_arguments="/S", after_dash=("x y",), final_arguments=("x y",)),
     # A wine run always has a display; these are the Linux runs with one (or one set that cannot be used).
     Case("Splash", display=True),
     Case("SplashNoHost", initial_on=(), display=True, message="Error: Download site not found."),
@@ -331,6 +356,8 @@ def description(case, hosts, program, local_tags=(), hashes=None):
                   f"/{case.name}/Notes.txt{query} -> Notes.txt"]
     if hashes:
         lines += ["[File Hashes]", *(f"{hashlib.sha256(data).hexdigest()}  {name}" for name, data in hashes.items())]
+    if case.unattended_arguments is not None:
+        lines += ["[Unattended Arguments]", case.unattended_arguments]
     lines += ["[User Info Filename]", USER_INFO_NAME, "[Program to run]", program, "[End]End", ""]
     text = "\r\n".join(lines)
     # Beyond ASCII, UTF-16 with its byte order mark reads the same on both platforms; 8-bit text
@@ -596,10 +623,35 @@ def user_info_problems(text, expect):
     return problems
 
 
+def expected_status(c, plat, busy=False):
+    """The exit status of the case's run: 0 unless it is unattended; under wine only the low byte
+    of a Windows code reaches the status."""
+    if not c.unattended():
+        return 0
+    return plat.exit_busy if busy else plat.exit_failed if c.message else per_platform(c.exit_code, plat)
+
+
+def unattended_problems(c, result, plat, busy=False):
+    """An unattended run keeps its support log beside the setup temp folder (unless it asked for
+    another), and says there how it ended and what no box showed."""
+    code = expected_status(c, plat, busy)
+    problems = [] if result.status == code & 0xFF else [f"exit status {result.status}, expected {code & 0xFF}"]
+    log = result.setup_temp_folder + ".log"
+    text = read(log).decode("utf-8", "replace") if os.path.exists(log) else ""
+    message = ALREADY_RUNNING if busy else c.message
+    for line in [f"Setup ends with exit status {code}\n"] + \
+            ([f"message (no box in an unattended run): {message}\n"] if message else []):
+        if line not in text:
+            problems.append(f"the unattended log {log} lacks {line!r}")
+    return problems
+
+
 def check(prep, result, ctx):
     c, plat = prep.case, ctx.platform
     problems = []
-    if result.status != 0:
+    if c.unattended():
+        problems += unattended_problems(c, result, plat)
+    elif result.status != 0:
         problems.append(f"exit status {result.status}, expected 0")
     if (result.end - result.start).total_seconds() < c.min_seconds:
         problems.append(f"the run gave up before {c.min_seconds} s")
@@ -607,7 +659,9 @@ def check(prep, result, ctx):
     # On a Linux display a message is a GTK box, whose text the test cannot read; the window
     # check counts the boxes instead.
     message = c.message.format(program=plat.final_setup_name) if c.message else None
-    want_messages = [message] if message and not (c.display and plat.name == "linux") else []
+    # Unattended, no box: on Linux the line on stderr, under wine nothing.
+    shown = not (c.display and plat.name == "linux") if not c.unattended() else plat.name == "linux"
+    want_messages = [message] if message and shown else []
     if result.messages != want_messages:
         problems.append(f"messages {result.messages}, expected {want_messages}")
     if result.stdout:
@@ -628,6 +682,9 @@ def check(prep, result, ctx):
         cwd = read(os.path.join(record, "working-directory.txt")).decode()
         if not plat.same_path(cwd, result.native_temp_folder):
             problems.append(f"final setup started in {cwd}, not in the setup temp folder")
+        arguments = read(os.path.join(record, "arguments.txt")).decode("utf-8", "replace").splitlines()
+        if tuple(arguments) != c.final_arguments:
+            problems.append(f"the final setup's arguments were {arguments}, expected {list(c.final_arguments)}")
         found = {n: read(os.path.join(record, "files", n)) for n in os.listdir(os.path.join(record, "files"))}
         info = found.pop(USER_INFO_NAME, None)
         want = prep.expected_files()
@@ -769,9 +826,15 @@ def run_twice(prep, ctx, web):
     result = ctx.platform.run(prep, web)
     thread.join()
     other = done.get("result")
-    if other is None or other.status != 0 or other.messages != [ALREADY_RUNNING]:
-        result.window_problems.append(f"the second run ended with {other and other.status}, messages "
-                                      f"{other and other.messages}, not with [{ALREADY_RUNNING!r}]")
+    c, plat = prep.case, ctx.platform
+    # Unattended, the second run ends with the code deployment tools retry on, and no box.
+    want = [ALREADY_RUNNING] if not c.unattended() or plat.name == "linux" else []
+    if other is None or other.messages != want:
+        result.window_problems.append(f"the second run ended with messages {other and other.messages}, not {want}")
+    elif c.unattended():
+        result.window_problems += [f"second run: {p}" for p in unattended_problems(c, other, plat, busy=True)]
+    elif other.status != 0:
+        result.window_problems.append(f"the second run ended with {other.status}, not 0")
     if other is not None and other.end > result.end:
         result.window_problems.append("the second run ended after the first")
     if os.path.exists(os.path.join(second.folder, "record", "working-directory.txt")):
@@ -846,7 +909,8 @@ def main(argv):
     table = HTTPS_CASES if args.https else FAULT_CASES if args.faults else RESUME_CASES if args.resume \
         else CASES + name_cases(args.platform)
     # Wine's WinINet takes no proxy for Setup's access type, so the squid cases are Linux's.
-    linux_only = lambda c: c.display or c.unusable_display or c.proxy or c.not_on_wine  # noqa: E731
+    # A wine run always has a display: the cases with one are Linux's own, unless they try a switch.
+    linux_only = lambda c: (c.display and not c.switches) or c.unusable_display or c.proxy or c.not_on_wine  # noqa: E731
     cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not linux_only(c))
              and (args.preflight_tool or not c.preflight)
              and (args.signed_setup or not c.signed)]
