@@ -137,8 +137,12 @@ std::vector<CFolderEntry> ListFolder(const std::wstring& folder) {
   return entries;
 }
 
-bool IsPrivateFolder(const std::wstring& path) {
+CFolderControl ReadFolderControl(const std::wstring& path) {
+  CFolderControl control;
   struct stat st {};
-  if (!LinkStatus(Native(path), st)) return false;
-  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+  if (!LinkStatus(Native(path), st)) return control;
+  control.isFolder = S_ISDIR(st.st_mode);  // of the entry itself: a link is no folder
+  control.ownerTrusted = st.st_uid == ::geteuid();
+  control.othersMayWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return control;
 }

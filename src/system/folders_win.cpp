@@ -33,7 +33,13 @@ std::wstring GetProgramFilesFolder() {
 
 std::wstring GetTempFolder() {
   wchar_t buffer[kPathUnits] = {};
-  const DWORD length = GetTempPathW(kPathUnits, buffer);
+  // Where the system has it, GetTempPath2W gives SYSTEM a temporary folder of its own instead of
+  // the machine's, where every local user may create folders; for everybody else it answers as
+  // GetTempPathW does. Looked up at run time: older systems lack it.
+  using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
+  const auto getTempPath2 = reinterpret_cast<GetTempPath2Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+  const DWORD length = getTempPath2 != nullptr ? getTempPath2(kPathUnits, buffer) : GetTempPathW(kPathUnits, buffer);
   if (length == 0 || length >= kPathUnits) return {};
   return StripTrailingSeparator(buffer);
 }

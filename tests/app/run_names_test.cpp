@@ -118,28 +118,34 @@ TEST_F(SetupTempFolderTest, CreatesTheFolderAndItsParents) {
   EXPECT_TRUE(CreateSetupTempFolder(SetupFolder()));  // an own leftover is fine
 }
 
-// Catches a planted projects folder or setup folder being accepted in a shared /tmp.
+// Catches a planted projects folder or setup folder being accepted in a shared temp folder (/tmp,
+// or SYSTEM's on Windows): one that is a link elsewhere, that others may write, or that belongs
+// to somebody else.
 TEST_F(SetupTempFolderTest, RefusesFoldersSomebodyElseControls) {
-  if (kIsWindows) GTEST_SKIP() << "the user's temporary folder is private on Windows";
   namespace fs = std::filesystem;
-  const std::wstring elsewhere = m_temp / L"elsewhere";
-  fs::create_directories(fs::path(elsewhere));
-  ASSERT_TRUE(MakeSymlink(elsewhere, Projects()));
-  EXPECT_FALSE(CreateSetupTempFolder(SetupFolder()));
-  fs::remove(fs::path(Projects()));
+  for (const std::wstring& planted : {Projects(), SetupFolder()}) {
+    SCOPED_TRACE(planted);
+    fs::create_directories(fs::path(SetupFolder()));
+    ASSERT_TRUE(LetEverybodyWrite(planted));
+    EXPECT_FALSE(CreateSetupTempFolder(SetupFolder()));
+    ASSERT_TRUE(KeepToOwner(planted));
+    EXPECT_TRUE(CreateSetupTempFolder(SetupFolder()));
+    fs::remove_all(fs::path(Projects()));
 
+    const std::wstring elsewhere = m_temp / L"elsewhere";
+    fs::create_directories(fs::path(elsewhere));
+    if (planted == SetupFolder()) fs::create_directories(fs::path(Projects()));
+    if (MakeSymlink(elsewhere, planted)) {
+      EXPECT_FALSE(CreateSetupTempFolder(SetupFolder()));
+    }
+    fs::remove(fs::path(planted));
+  }
+}
+
+// Catches a setup folder of somebody else's taken as the user's own.
+TEST_F(SetupTempFolderTest, RefusesAFolderOfAnotherOwner) {
+  namespace fs = std::filesystem;
   fs::create_directories(fs::path(SetupFolder()));
-  fs::permissions(fs::path(Projects()), fs::perms::all);  // writable by everybody
-  EXPECT_FALSE(CreateSetupTempFolder(SetupFolder()));
-  fs::permissions(fs::path(Projects()), fs::perms::owner_all, fs::perm_options::replace);
-  EXPECT_TRUE(CreateSetupTempFolder(SetupFolder()));
-
-  fs::remove(fs::path(SetupFolder()));
-  ASSERT_TRUE(MakeSymlink(elsewhere, SetupFolder()));
-  EXPECT_FALSE(CreateSetupTempFolder(SetupFolder()));
-  fs::remove(fs::path(SetupFolder()));
-
-  fs::create_directories(fs::path(SetupFolder()));
-  if (!GiveToAnotherUser(SetupFolder())) GTEST_SKIP() << "needs root to hand a folder to another user";
+  if (!GiveToAnotherUser(SetupFolder())) GTEST_SKIP() << "handing a folder to another user needs root (Linux) or Windows itself (wine keeps no owner)";
   EXPECT_FALSE(CreateSetupTempFolder(SetupFolder()));
 }

@@ -39,4 +39,8 @@ bool GiveToAnotherUser(const std::wstring& path) {
   return ::geteuid() == 0 && ::chown(ToUtf8(path).c_str(), kNobody, kNobody) == 0;
 }
 
+bool LetEverybodyWrite(const std::wstring& path) { return ::chmod(ToUtf8(path).c_str(), 0777) == 0; }
+
+bool KeepToOwner(const std::wstring& path) { return ::chmod(ToUtf8(path).c_str(), 0700) == 0; }
+
 std::wstring BuildPathForTesting(const std::string& hostPath) { return FromUtf8(hostPath); }

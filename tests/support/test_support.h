@@ -99,5 +99,11 @@ bool MakeSymlink(const std::wstring& target, const std::wstring& link);
 bool MakeNamedPipe(const std::wstring& path);
 // Hands path to another user (needs root on Linux); false where that cannot be done.
 bool GiveToAnotherUser(const std::wstring& path);
+// Lets everybody write into the folder at path (mode 0777; on Windows an Everyone ACE that
+// allows everything and is inherited), as a folder planted by somebody else may; false on failure.
+bool LetEverybodyWrite(const std::wstring& path);
+// Leaves the folder at path to its owner alone (mode 0700; on Windows a protected DACL with one
+// ACE for the user); false on failure.
+bool KeepToOwner(const std::wstring& path);
 // A path of the build machine as the program under test sees it (under wine: drive Z:).
 std::wstring BuildPathForTesting(const std::string& hostPath);
