@@ -188,7 +188,8 @@ TEST_F(SetupAppTest, HelpShowsTheUsageAndDoesNothingElse) {
   ASSERT_EQ(m_boxes.m_boxes.size(), 1u);
   const std::wstring& usage = m_boxes.m_boxes[0].first;
   EXPECT_EQ(usage.rfind(L"Usage: Setup_MyApp_ [/quiet | /passive] [/log FILE] [-- ARGUMENTS]\n", 0), 0u) << usage;
-  for (const wchar_t* part : {L"/passive", L"/silent", L"/help", kIsWindows ? L"1603" : L" 1 when", kIsWindows ? L"1618" : L"75"}) {
+  for (const wchar_t* part : {L"/passive", L"/silent", L"/help", kIsWindows ? L"; 1603 failed" : L"; 1 failed",
+                              kIsWindows ? L"; 1618 another" : L"; 75 another"}) {
     EXPECT_NE(usage.find(part), std::wstring::npos) << part;
   }
   EXPECT_FALSE(FileExists(m_temp / L"Orvel's Projects"));
