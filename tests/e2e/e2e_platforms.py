@@ -387,9 +387,11 @@ class WinePlatform:
                          output=trace.encode())
 
     def small_disk_at(self, prep):
-        """Where a tmpfs makes the disk of the case's setup temp folder small: the folder itself,
-        as wine's temp folder is the prefix's, shared by all cases."""
-        return os.path.join(self.temp, PROJECTS_FOLDER, prep.case.name + "Setup")
+        """Where a tmpfs makes the disk of the case's setup temp folder small: wine's temp folder,
+        the prefix's (the fault cases run one at a time under wine). Not the setup temp folder or
+        its parent: Windows reports a mount point as a reparse point, which Setup refuses in that
+        chain as it would a planted junction."""
+        return self.temp
 
     # Texts wine gives its own helper windows and buttons right after a window's caption.
     NOT_A_MESSAGE = ("", "OK", "Default IME")
