@@ -6,6 +6,14 @@
 
 #include "system/text.h"
 
+namespace {
+
+// What a log viewer or a terminal may take for the end of a line or a command: the C0 and C1
+// controls (NEL, U+0085, among them), DEL, and Unicode's line and paragraph separators.
+bool BreaksLine(wchar_t c) { return c < L' ' || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029; }
+
+}  // namespace
+
 bool CSupportLog::Open(const std::wstring& path) {
   m_file.Close();
   // Made empty first when missing, then always appended to, which leaves it readable meanwhile.
@@ -26,7 +34,7 @@ void CSupportLog::Write(const std::wstring& text) {
   std::wstring line = FormatUtcTime(m_clock.UtcSeconds()) + L" +" + DecimalText(elapsed / 1000) + L".";
   AppendPadded(line, elapsed % 1000, 3);
   line += L"s ";
-  for (const wchar_t c : text) line += (c < L' ' || c == 0x7f) ? L' ' : c;
+  for (const wchar_t c : text) line += BreaksLine(c) ? L' ' : c;
   line += L'\n';
   const std::string bytes = ToUtf8(line);
   m_file.Write(bytes.data(), bytes.size());

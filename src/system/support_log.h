@@ -16,9 +16,10 @@ class CSupportLog {
   bool Open(const std::wstring& path);
   bool IsOpen() const;
   // One line: the UTC time, the seconds since the log was opened and the text, as UTF-8.
-  // Line breaks and other control characters in the text become spaces, so that nothing a
-  // server sends can forge a line. Written at once (no buffer), so a crash keeps every line
-  // before it. The run writes from its one thread (downloads run in it too), so no lock.
+  // Control characters (C0, DEL, C1) and the Unicode line and paragraph separators in the
+  // text become spaces, so that nothing a server sends can forge a line. Written at once (no
+  // buffer), so a crash keeps every line before it. The run writes from its one thread
+  // (downloads run in it too), so no lock.
   void Write(const std::wstring& text);
 
  private:

@@ -23,6 +23,29 @@ TEST(SupportLogTest, LinesAreStampedAppendedAndKeptOnOneLine) {
   EXPECT_FALSE(CSupportLog(clock).Open(temp / L"no-such-folder" + kPathSeparator + L"setup.log"));
 }
 
+// Catches a character that ends or breaks a line in a viewer (C0, DEL, C1 such as NEL, the
+// Unicode line and paragraph separators) reaching the file, or a neighbour of them lost with it.
+TEST(SupportLogTest, EveryControlCharacterAndLineSeparatorBecomesASpace) {
+  const wchar_t spaced[] = {L'\0', L'\r', 0x0b, 0x1f, 0x7f, 0x80, 0x85, 0x9f, 0x2028, 0x2029};
+  const std::pair<wchar_t, std::string> kept[] = {
+      {L'~', "~"}, {0xa0, "\xc2\xa0"}, {0x2027, "\xe2\x80\xa7"}, {0x202a, "\xe2\x80\xaa"}};
+  CTempFolder temp;
+  const std::wstring path = temp / L"setup.log";
+  CFakeClock clock;
+  CSupportLog log(clock);
+  ASSERT_TRUE(log.Open(path));
+  std::string expected;
+  for (const wchar_t c : spaced) {
+    log.Write(std::wstring(L"a") + c + L"b");
+    expected += "07-03-2014 09:05:03 +0.000s a b\n";
+  }
+  for (const auto& [c, utf8] : kept) {
+    log.Write(std::wstring(L"a") + c + L"b");
+    expected += "07-03-2014 09:05:03 +0.000s a" + utf8 + "b\n";
+  }
+  EXPECT_EQ(ReadFileBytes(path), expected);
+}
+
 // Catches a password left in a URL, or a URL cut where it has no credentials: an "@" in the
 // path or the query is not a user name.
 TEST(SupportLogTest, UrlsLoseTheirCredentials) {
