@@ -1,10 +1,13 @@
 # Reads the vendor's Ed25519 public key at configure time, so that a Setup is never built
 # with a key it cannot use.
 
+set(_WEBSETUP_ED25519_KEY_CHECK "${CMAKE_CURRENT_LIST_DIR}/check_ed25519_key.py")
+
 # websetup_read_ed25519_public_key(<pem-file> <out-var>): <out-var> = the 32 key bytes as 64
 # lower-case hex digits. The file must be one "PUBLIC KEY" PEM block holding an Ed25519
 # SubjectPublicKeyInfo (RFC 8410), as 'openssl pkey -pubout' and 'eiftool keygen --signing'
-# write it; anything else stops configuring.
+# write it, whose key is a point of the curve and not of small order (anyone could sign for such
+# a key; check_ed25519_key.py does the arithmetic); anything else stops configuring.
 function(websetup_read_ed25519_public_key file out)
   set(what "WEBSETUP_SIGNING_PUBLIC_KEY_FILE: ${file}")
   if(NOT EXISTS "${file}")
@@ -26,6 +29,12 @@ function(websetup_read_ed25519_public_key file out)
                         "'openssl genpkey -algorithm ed25519' and 'openssl pkey -pubout')")
   endif()
   string(SUBSTRING "${hex}" 24 64 key)
+  find_program(WEBSETUP_PYTHON3 python3 REQUIRED)
+  execute_process(COMMAND "${WEBSETUP_PYTHON3}" "${_WEBSETUP_ED25519_KEY_CHECK}" "${key}" RESULT_VARIABLE result
+                  ERROR_VARIABLE reason ERROR_STRIP_TRAILING_WHITESPACE)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${what}: ${reason}")
+  endif()
   set(${out} "${key}" PARENT_SCOPE)
 endfunction()
 

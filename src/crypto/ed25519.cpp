@@ -181,6 +181,15 @@ bool DecodePoint(const std::uint8_t* bytes, CPoint& point) {
   return true;
 }
 
+// Under a key A of small order [h]A takes at most eight values whatever the message, so anyone
+// can find a message and signature that verify: such a key must never be trusted. 8A is the
+// identity exactly when its x is 0 (8A cannot be (0, -1), the point of order 2, as no point has
+// order 16).
+bool HasSmallOrder(CPoint a) {
+  for (int i = 0; i < 3; ++i) a = AddPoints(a, a);
+  return Equal(a.x, kZero);
+}
+
 bool IsBelowOrder(const std::uint8_t* scalar) {
   for (std::size_t i = 32; i-- > 0;) {
     if (scalar[i] != kOrder[i]) return scalar[i] < kOrder[i];
@@ -225,13 +234,16 @@ bool VerifyEd25519(const std::uint8_t* publicKey, const std::uint8_t* message, s
                    const std::uint8_t* signature) {
   const std::uint8_t* s = signature + 32;
   CPoint a;
-  if (!IsBelowOrder(s) || !DecodePoint(publicKey, a)) return false;
+  if (!IsBelowOrder(s) || !DecodePoint(publicKey, a) || HasSmallOrder(a)) return false;
   CSha512Hash hash;
   hash.Update(signature, 32);
   hash.Update(publicKey, kEd25519PublicKeyBytes);
   hash.Update(message, size);
   const std::array<std::uint8_t, 32> h = ReduceModOrder(hash.Final().data());
-  // R' = [S]B - [h]A must encode exactly as the signature's R.
+  // R' = [S]B - [h]A must encode exactly as the signature's R. R is not refused for small order:
+  // with A not of small order, such an R' needs [S]B to cancel [h] times A's part of order L,
+  // which only the holder of the private key can arrange, and it forges nothing. Setup and
+  // eiftool check both verify here, so they never judge such a signature differently.
   const CPoint minusA{Sub(kZero, a.x), a.y, a.z, Sub(kZero, a.t)};
   const CPoint base{kBaseX, kBaseY, kOne, Mul(kBaseX, kBaseY)};
   const CPoint r = AddPoints(ScalarMultiply(base, s), ScalarMultiply(minusA, h.data()));

@@ -307,31 +307,87 @@ TEST(Ed25519Test, AgreesWithCryptoppOnRandomSignaturesAndBitFlips) {
   }
 }
 
-// Catches accepting a second form of a signature, or a key not in its one canonical form.
-// Deliberate differences from Crypto++, which only checks that S is below 2^253 and reads a key's
-// y modulo 2^255 - 19: we refuse S + L, a key y of p + 1 and the key "x = 0, sign bit set".
-// With the identity point as key ([h]A vanishes) R = [S]B: "5866...66" is B, so S = 1 signs
-// every message.
-TEST(Ed25519Test, RefusesNonCanonicalScalarsAndKeys) {
-  const Bytes message = {'x'};
-  const std::string baseR = "5866666666666666666666666666666666666666666666666666666666666666";
-  const std::string identity = "0100000000000000000000000000000000000000000000000000000000000000";
+// Catches accepting a second form of a signature: S + L, which Crypto++ takes (it only checks
+// that S is below 2^253), beside the one form both take.
+TEST(Ed25519Test, RefusesSecondFormOfS) {
+  const Bytes key = FromHex("d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a"), message;
+  Bytes signature = FromHex(
+      "e5564300c360ac729086e2cc806e828a84877f1eb8e5d974d873e065224901555fb8821590a33bacc61e39701cf9b46bd25bf5f0595bbe2"
+      "4655141438e7a100b");
+  ASSERT_TRUE(Verify(key, message, signature));
+  ASSERT_TRUE(CryptoppVerify(key, message, signature));
+  const Bytes order = FromHex("edd3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010");
+  unsigned carry = 0;
+  for (std::size_t i = 0; i < 32; ++i) {
+    carry += signature[32 + i] + order[i];
+    signature[32 + i] = static_cast<std::uint8_t>(carry);
+    carry >>= 8;
+  }
+  EXPECT_FALSE(Verify(key, message, signature));
+  EXPECT_TRUE(CryptoppVerify(key, message, signature));
+}
+
+// Keys that must never be trusted. The eight points of small order (8A is the identity) in their
+// canonical encodings, their other encodings (y + p below 2^255, x = 0 with the sign bit set),
+// then encodings of a y with no x.
+struct CBadKey {
+  const char* hex;
+  const char* what;
+  bool smallOrder;
+};
+const CBadKey kBadKeys[] = {
+    {"0100000000000000000000000000000000000000000000000000000000000000", "identity", true},
+    {"ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f", "order 2", true},
+    {"0000000000000000000000000000000000000000000000000000000000000000", "order 4", true},
+    {"0000000000000000000000000000000000000000000000000000000000000080", "order 4, x negative", true},
+    {"26e8958fc2b227b045c3f489f2ef98f0d5dfac05d3c63339b13802886d53fc05", "order 8", true},
+    {"26e8958fc2b227b045c3f489f2ef98f0d5dfac05d3c63339b13802886d53fc85", "order 8, x negative", true},
+    {"c7176a703d4dd84fba3c0b760d10670f2a2053fa2c39ccc64ec7fd7792ac037a", "order 8", true},
+    {"c7176a703d4dd84fba3c0b760d10670f2a2053fa2c39ccc64ec7fd7792ac03fa", "order 8, x negative", true},
+    {"eeffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f", "identity as y = p + 1", true},
+    {"eeffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff", "identity as y = p + 1, x = -0", true},
+    {"0100000000000000000000000000000000000000000000000000000000000080", "identity, x = -0", true},
+    {"ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff", "order 2, x = -0", true},
+    {"edffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f", "order 4 as y = p", true},
+    {"edffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff", "order 4 as y = p, x negative", true},
+    {"0200000000000000000000000000000000000000000000000000000000000000", "no x for y = 2", false},
+    {"0700000000000000000000000000000000000000000000000000000000000080", "no x for y = 7", false},
+    {"ebffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f", "no x for y = p - 2", false},
+};
+// B + T for each point T of small order. Under a key A of small order [h]A is always such a T,
+// so R = B - [h]A with S = 1 is one of these: a forger picks one and changes the message until
+// h fits, one try in eight at worst, without any private key (R = B fits every message under the
+// identity). Eight messages make several forgeries for each key.
+constexpr std::uint8_t kForgeryMessages = 8;
+const char* const kForgedSignatureRs[] = {
+    "5866666666666666666666666666666666666666666666666666666666666666",
+    "98519eadf35b995233b51b5cd23e9cc5a28b639b5a4af0ec903cb960d81b7819",
+    "9bad33f580df7ecc49df5342bac8145d5bedc40f573d1b067f3c4ce449689a15",
+    "da99e28ba529cdde35a25fba9059e78ecaee239f99755b9b1aa4f65df00803e2",
+    "9599999999999999999999999999999999999999999999999999999999999999",
+    "55ae61520ca466adcc4ae4a32dc1633a5d749c64a5b50f136fc3469f27e487e6",
+    "5252cc0a7f208133b620acbd4537eba2a4123bf0a8c2e4f980c3b31bb69765ea",
+    "13661d745ad63221ca5da0456fa618713511dc60668aa464e55b09a20ff7fc1d",
+};
+
+// Catches trusting a key anyone can sign for (a point of small order, in any encoding) or a key
+// that is no point at all: no forged signature verifies, for any message. Crypto++, which
+// verifies by the same equation but takes such keys, accepts some of them for every key of
+// small order, so they are real forgeries and the table of keys is right.
+TEST(Ed25519Test, RefusesKeysOfSmallOrderAndKeysThatAreNoPoint) {
   const std::string one = "0100000000000000000000000000000000000000000000000000000000000000";
-  // 1 + L, still below 2^253.
-  const std::string onePlusOrder = "eed3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010";
-  struct CCase {
-    std::string key, signature;
-    bool ours, cryptopp;
-  } cases[] = {
-      {identity, baseR + one, true, true},
-      {identity, baseR + onePlusOrder, false, true},
-      {"0100000000000000000000000000000000000000000000000000000000000080", baseR + one, false, true},
-      {"eeffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f", baseR + one, false, true},
-  };
-  for (const CCase& c : cases) {
-    const Bytes key = FromHex(c.key), signature = FromHex(c.signature);
-    EXPECT_EQ(Verify(key, message, signature), c.ours) << c.key << " " << c.signature;
-    EXPECT_EQ(CryptoppVerify(key, message, signature), c.cryptopp) << c.key << " " << c.signature;
+  for (const CBadKey& bad : kBadKeys) {
+    const Bytes key = FromHex(bad.hex);
+    int forged = 0;
+    for (std::uint8_t m = 0; m < kForgeryMessages; ++m) {
+      const Bytes message = {'m', m};
+      for (const char* r : kForgedSignatureRs) {
+        const Bytes signature = FromHex(r + one);
+        EXPECT_FALSE(Verify(key, message, signature)) << bad.what << " " << bad.hex << " R " << r;
+        forged += CryptoppVerify(key, message, signature) ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(forged > 0, bad.smallOrder) << bad.what << " " << bad.hex;
   }
 }
 

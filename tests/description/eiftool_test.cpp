@@ -5,20 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 
 #include "description/description_signature.h"
 #include "description/eif_decrypt.h"
+#include "download/progress_recorder.h"
 #include "eif_check.h"
 #include "eif_hashes.h"
 #include "eif_online.h"
 #include "eif_signing.h"
 #include "eif_test_support.h"
-#include "download/progress_recorder.h"
 #include "support/loopback_server.h"
 #include "support/test_support.h"
-#include "system/text.h"
 #include "system/file.h"
+#include "system/text.h"
 #include "websetup_config.h"
 
 namespace {
@@ -187,15 +188,9 @@ TEST_F(EifToolTest, SignsTheStandardVectorsFromOpenSslKeyFiles) {
   }
 }
 
-// Catches a key pair that does not pair up, a private key other users can read, and a keygen
-// that overwrites the signing key every shipped Setup depends on.
-TEST_F(EifToolTest, KeygenSigningPairsUpStaysPrivateAndNeverOverwrites) {
+// Catches a signing key pair that does not pair up.
+TEST_F(EifToolTest, KeygenSigningPairsUp) {
   ASSERT_EQ(Run({L"keygen", L"--signing", Path(L"s.pem"), Path(L"p.pem")}), 0);
-  if (!kIsWindows) {
-    const auto perms = std::filesystem::status(std::filesystem::path(Path(L"s.pem"))).permissions();
-    EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
-              std::filesystem::perms::none);
-  }
   WriteFileBytes(Path(L"d.eif"), "any bytes");
   ASSERT_EQ(Run({L"sign", L"--signing-key", Path(L"s.pem"), Path(L"d.eif"), Path(L"out.sig")}), 0);
   std::string publicKey, error;
@@ -203,10 +198,64 @@ TEST_F(EifToolTest, KeygenSigningPairsUpStaysPrivateAndNeverOverwrites) {
   const std::string signature = ReadFileBytes(Path(L"out.sig"));
   EXPECT_TRUE(IsValidDescriptionSignature(ByteBuffer{'a', 'n', 'y', ' ', 'b', 'y', 't', 'e', 's'},
                                           ByteBuffer(signature.begin(), signature.end()), publicKey));
-  const std::string key = ReadFileBytes(Path(L"s.pem"));
-  EXPECT_NE(Run({L"keygen", L"--signing", Path(L"s.pem"), Path(L"p2.pem")}), 0);
-  EXPECT_EQ(ReadFileBytes(Path(L"s.pem")), key);
 }
+
+// What eiftool writes to stderr while it lives.
+class CStderrCapture {
+ public:
+  CStderrCapture() : m_old(std::cerr.rdbuf(m_text.rdbuf())) {}
+  ~CStderrCapture() { std::cerr.rdbuf(m_old); }
+  std::string Text() const { return m_text.str(); }
+
+ private:
+  std::ostringstream m_text;
+  std::streambuf* m_old;
+};
+
+// Either keygen: the description key pair (false) or the signing key pair (true).
+class EifToolKeygenTest : public EifToolTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  int Keygen(const wchar_t* privateName, const wchar_t* publicName) {
+    if (GetParam()) return Run({L"keygen", L"--signing", Path(privateName), Path(publicName)});
+    return Run({L"keygen", Path(privateName), Path(publicName)});
+  }
+  bool Exists(const wchar_t* name) { return std::filesystem::exists(std::filesystem::path(Path(name))); }
+};
+
+// Catches a private key other users can read, a keygen that replaces a key file (every Setup
+// built with the old key depends on it), and a refusal that leaves half a new pair behind.
+TEST_P(EifToolKeygenTest, WritesNewFilesOnlyThePrivateOneOwnerOnly) {
+  ASSERT_EQ(Keygen(L"k.private", L"k.public"), 0);
+  if (!kIsWindows) {
+    const auto perms = std::filesystem::status(std::filesystem::path(Path(L"k.private"))).permissions();
+    EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+              std::filesystem::perms::none);
+  }
+  const std::string privateKey = ReadFileBytes(Path(L"k.private")), publicKey = ReadFileBytes(Path(L"k.public"));
+  const struct {
+    const wchar_t* privateName;
+    const wchar_t* publicName;
+    std::string message;
+  } refusals[] = {
+      {L"k.private", L"new.public", ToUtf8(Path(L"k.private")) + " exists already"},
+      {L"new.private", L"k.public", ToUtf8(Path(L"k.public")) + " exists already"},
+      {L"k.private", L"k.public", " exists already"},
+      {L"new.key", L"new.key", "two different files"},
+  };
+  for (const auto& refusal : refusals) {
+    CStderrCapture stderrText;
+    EXPECT_EQ(Keygen(refusal.privateName, refusal.publicName), 1) << refusal.message;
+    EXPECT_NE(stderrText.Text().find(refusal.message), std::string::npos) << stderrText.Text();
+    EXPECT_FALSE(Exists(L"new.private") || Exists(L"new.public") || Exists(L"new.key")) << refusal.message;
+    EXPECT_TRUE(ReadFileBytes(Path(L"k.private")) == privateKey) << refusal.message;
+    EXPECT_TRUE(ReadFileBytes(Path(L"k.public")) == publicKey) << refusal.message;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, EifToolKeygenTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Signing" : "Description");
+                         });
 
 // Catches a key file that is not an unencrypted Ed25519 PKCS #8 key being used anyway (a
 // signature nobody can verify), or a signature file left behind by a refusal.
@@ -401,14 +450,20 @@ TEST(EifToolOnlineTest, PredictsHostSiteTotalAndTheFailingFile) {
   const std::string mirror = "127.0.0.1:" + std::to_string(primary.Port());
   primary.Serve(path, FileResponse(std::string(999, 'x')));
   secondary.Serve(path, FileResponse(MakeEif(std::string(12, '/') + std::string(1000, 'x') + "\n[Download Sites]\n" +
-                                             mirror + "/a\n" + mirror + "/b\n[Files to download]\n/1.bin -> 1.bin\n"
+                                             mirror + "/a\n" + mirror +
+                                             "/b\n[Files to download]\n/1.bin -> 1.bin\n"
                                              "/page -> page.txt\n[User Info Filename]\nUserInfo.txt\n"
                                              "[Program to run]\n1.bin\n[End]\nEnd\n")));
   primary.Serve("/b/1.bin", FileResponse(std::string(2000, 'b')));
   primary.Serve("/b/page", FileResponse("<title>404 Not Found</title>" + std::string(272, ' ')));
-  const COnlineOptions options{FromUtf8(mirror), L"127.0.0.1:" + std::to_wstring(secondary.Port()), L"http://",
-                               L"/downloads/Setups/Demo", std::string(GetBuiltInDescriptionKey()),
-                               std::wstring(GetBuiltInEifSignature()), "", true};
+  const COnlineOptions options{FromUtf8(mirror),
+                               L"127.0.0.1:" + std::to_wstring(secondary.Port()),
+                               L"http://",
+                               L"/downloads/Setups/Demo",
+                               std::string(GetBuiltInDescriptionKey()),
+                               std::wstring(GetBuiltInEifSignature()),
+                               "",
+                               true};
   std::ostringstream out;
   EXPECT_EQ(CheckOnline(options, out), 1);
   const std::string json = out.str();

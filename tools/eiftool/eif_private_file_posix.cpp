@@ -1,5 +1,5 @@
-// A new owner-only file on Linux: created with mode 0600 and O_EXCL, so no other user can open
-// it in the moment between creation and a later chmod, and no existing file is replaced.
+// A new key file on Linux, created with O_EXCL so no existing file is replaced; a private one
+// with mode 0600 from the start, so no other user can open it in the moment before a chmod.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,9 +10,10 @@
 #include "eif_private_file.h"
 #include "system/text.h"
 
-bool WriteNewPrivateFile(const std::wstring& path, std::string_view bytes, std::string& error) {
+bool WriteNewKeyFile(const std::wstring& path, std::string_view bytes, KeyFileReaders readers, std::string& error) {
   const std::string name = ToUtf8(path);
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  const mode_t mode = readers == KeyFileReaders::OwnerOnly ? S_IRUSR | S_IWUSR : S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) {
     error = name + (errno == EEXIST ? " exists already; eiftool never replaces a key file"
                                     : ": " + std::string(std::strerror(errno)));

@@ -6,7 +6,7 @@
 #include "eif_private_file.h"
 #include "system/text.h"
 
-bool WriteNewPrivateFile(const std::wstring& path, std::string_view bytes, std::string& error) {
+bool WriteNewKeyFile(const std::wstring& path, std::string_view bytes, KeyFileReaders /*readers*/, std::string& error) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = ToUtf8(path) + (GetLastError() == ERROR_FILE_EXISTS ? " exists already; eiftool never replaces a key file"

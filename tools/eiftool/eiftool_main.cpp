@@ -11,8 +11,8 @@
 #include "description/eif_decrypt.h"
 #include "eif_check.h"
 #include "eif_hashes.h"
-#include "eif_online.h"
 #include "eif_keys.h"
+#include "eif_online.h"
 #include "eif_private_file.h"
 #include "eif_signing.h"
 #include "eiftool.h"
@@ -26,12 +26,13 @@ const char kUsage[] =
     "\n"
     "  eiftool keygen [--bits 1024] PRIVATE.hex PUBLIC.pem\n"
     "      New description key pair: the private key as Setup embeds it (upper-case hex of\n"
-    "      PKCS #8 DER; build with -DWEBSETUP_DESCRIPTION_KEY_FILE=PRIVATE.hex) and the public\n"
-    "      key as PEM.\n"
+    "      PKCS #8 DER, owner-only; build with -DWEBSETUP_DESCRIPTION_KEY_FILE=PRIVATE.hex) and\n"
+    "      the public key as PEM.\n"
     "  eiftool keygen --signing SIGNING.pem PUBLIC.pem\n"
-    "      New Ed25519 signing key pair, as OpenSSL writes them: SIGNING.pem (PKCS #8, owner-only,\n"
-    "      never replaced; keep it on the signing machine) and PUBLIC.pem (build Setup with\n"
+    "      New Ed25519 signing key pair, as OpenSSL writes them: SIGNING.pem (PKCS #8, owner-only;\n"
+    "      keep it on the signing machine) and PUBLIC.pem (build Setup with\n"
     "      -DWEBSETUP_SIGNING_PUBLIC_KEY_FILE=PUBLIC.pem).\n"
+    "      Either keygen makes new files only and never replaces a key file.\n"
     "  eiftool pack --public-key PUBLIC.pem --signature SIG [--hashes DIR] IN OUT\n"
     "      Encrypts the description IN into the EIF file OUT (SIG: the 13 characters of\n"
     "      WEBSETUP_EIF_SIGNATURE). --hashes DIR first writes the tag \"File Hashes\" (replacing\n"
@@ -133,19 +134,29 @@ bool ReadPrivateKey(const std::wstring& path, std::string& key, std::string& err
   return true;
 }
 
-// The signing key pair; the private file is created new, for its owner only.
+// Both halves of a new key pair in new files, the private one for its owner only. The public
+// file is made first and removed again when the private one cannot be made, so a refusal (either
+// file exists) leaves nothing behind and never touches an existing key.
+int WriteNewKeyPair(const std::wstring& privatePath, const std::string& privateKey, const std::wstring& publicPath,
+                    const std::string& publicKey) {
+  if (privatePath == publicPath) return Fail("keygen needs two different files for the private and the public key");
+  std::string error;
+  if (!WriteNewKeyFile(publicPath, publicKey, KeyFileReaders::Anyone, error)) return Fail(error);
+  if (!WriteNewKeyFile(privatePath, privateKey, KeyFileReaders::OwnerOnly, error)) {
+    std::error_code ignored;
+    std::filesystem::remove(NativePath(publicPath), ignored);
+    return Fail(error);
+  }
+  return 0;
+}
+
 int KeygenSigning(const CArgs& parsed) {
   if (parsed.options.count(L"--bits") || parsed.positional.size() != 1) {
     return Fail("keygen --signing needs SIGNING.pem and PUBLIC.pem (and no --bits: Ed25519 keys have one size)");
   }
   std::string privatePem, publicPem, error;
   if (!GenerateSigningKey(privatePem, publicPem, error)) return Fail(error);
-  if (!WriteNewPrivateFile(parsed.options.at(L"--signing"), privatePem, error)) return Fail(error);
-  if (!WriteBytes(parsed.positional[0], publicPem.data(), publicPem.size())) {
-    return Fail("cannot write " + ToUtf8(parsed.positional[0]) + "; derive it with 'openssl pkey -in " +
-                ToUtf8(parsed.options.at(L"--signing")) + " -pubout'");
-  }
-  return 0;
+  return WriteNewKeyPair(parsed.options.at(L"--signing"), privatePem, parsed.positional[0], publicPem);
 }
 
 int Keygen(const std::vector<std::wstring>& args) {
@@ -164,14 +175,7 @@ int Keygen(const std::vector<std::wstring>& args) {
   }
   std::string privateHex, publicPem;
   if (!GenerateDescriptionKey(bits, privateHex, publicPem, error)) return Fail(error);
-  privateHex += "\n";
-  if (!WriteBytes(parsed.positional[0], privateHex.data(), privateHex.size())) {
-    return Fail("cannot write " + ToUtf8(parsed.positional[0]));
-  }
-  if (!WriteBytes(parsed.positional[1], publicPem.data(), publicPem.size())) {
-    return Fail("cannot write " + ToUtf8(parsed.positional[1]));
-  }
-  return 0;
+  return WriteNewKeyPair(parsed.positional[0], privateHex + "\n", parsed.positional[1], publicPem);
 }
 
 int Pack(const std::vector<std::wstring>& args) {
@@ -238,11 +242,11 @@ int Sign(const std::vector<std::wstring>& args) {
 }
 
 // check --online: the hosts, the scheme and the description's folder on the hosts.
-int CheckOnlineCommand(CArgs& parsed, const std::string& key, const std::wstring& signature, const std::string& signingKey,
-                bool json) {
+int CheckOnlineCommand(CArgs& parsed, const std::string& key, const std::wstring& signature,
+                       const std::string& signingKey, bool json) {
   if (!parsed.positional.empty()) return Fail("check --online takes no FILE: the description comes from the hosts");
-  COnlineOptions options{parsed.options[L"--primary"], parsed.options[L"--secondary"], L"http://", {}, key,
-                         signature, signingKey, json};
+  COnlineOptions options{
+      parsed.options[L"--primary"], parsed.options[L"--secondary"], L"http://", {}, key, signature, signingKey, json};
   if (options.primary.empty() || options.secondary.empty()) {
     return Fail("check --online needs --primary HOST and --secondary HOST");
   }
