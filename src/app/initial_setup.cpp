@@ -4,6 +4,7 @@
 
 #include "app/run_names.h"
 #include "app/setup_app.h"
+#include "description/description_rules.h"
 #include "description/description_signature.h"
 #include "description/file_hashes.h"
 #include "download/connection.h"
@@ -22,8 +23,10 @@ const wchar_t kLocalModeValue[] = L"No";
 bool CSetupApp::RetrieveInitialSetup(const std::wstring& setupName, const std::wstring& setupTempFolder,
                                      CProgressWindow* progressWindow, std::wstring& downloadSite) {
   if (!RetrieveDescription(setupName, setupTempFolder)) return false;
-  if (!m_description.Load(JoinPath(setupTempFolder, kInitialSetupFileName))) {
-    ShowRunMessage(L"Error opening the initial setup eif.", DescriptionLoadFailure(L"the downloaded description"));
+  std::wstring failure;
+  if (!LoadDescription(JoinPath(setupTempFolder, kInitialSetupFileName), L"the downloaded description", setupName,
+                       failure)) {
+    ShowRunMessage(L"Error opening the initial setup eif.", failure);
     return false;
   }
   // From here on the run reads the copy in the setup temp folder.
@@ -35,9 +38,9 @@ bool CSetupApp::RetrieveInitialSetup(const std::wstring& setupName, const std::w
 bool CSetupApp::RetrieveDescription(const std::wstring& setupName, const std::wstring& setupTempFolder) {
   bool localMode = false;
   if (FileExists(kInitialSetupFileName)) {
-    if (!m_description.Load(kInitialSetupFileName)) {
-      ShowRunMessage(L"Error opening the local initial setup eif.",
-                     DescriptionLoadFailure(L"the description beside Setup"));
+    std::wstring failure;
+    if (!LoadDescription(kInitialSetupFileName, L"the description beside Setup", setupName, failure)) {
+      ShowRunMessage(L"Error opening the local initial setup eif.", failure);
       return false;
     }
     localMode = m_description.GetValue(L"Download Initial Setup") == kLocalModeValue;
@@ -192,8 +195,18 @@ std::wstring CSetupApp::FindDownloadSite() {
   return {};
 }
 
-std::wstring CSetupApp::DescriptionLoadFailure(const std::wstring& which) const {
-  std::wstring text = which + L" does not load: missing, damaged, too large, or not encrypted for this Setup";
-  if (!m_trust.signingPublicKey.empty()) text += L", or its signature is missing or not the vendor's";
-  return text;
+bool CSetupApp::LoadDescription(const std::wstring& path, const std::wstring& which, const std::wstring& setupName,
+                                std::wstring& failure) {
+  if (!m_description.Load(path)) {
+    failure = which + L" does not load: missing, damaged, too large, or not encrypted for this Setup";
+    if (!m_trust.signingPublicKey.empty()) failure += L", or its signature is missing or not the vendor's";
+    return false;
+  }
+  // A signature proves who wrote a description, not that it is the current one for this setup.
+  if (m_trust.signingPublicKey.empty()) return true;
+  const std::wstring refusal = SignedDescriptionRefusal(
+      m_description, CDescriptionRuleInput{m_clock.UtcSeconds(), m_trust.minDescriptionSerial, setupName});
+  if (refusal.empty()) return true;
+  failure = which + L" is refused: " + refusal;
+  return false;
 }

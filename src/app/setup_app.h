@@ -39,6 +39,8 @@ struct CTrustSettings {
   std::wstring scheme = L"http://";  // "http://" or "https://"
   // The vendor's Ed25519 public key (32 bytes); empty when descriptions need no signature.
   std::string signingPublicKey;
+  // The lowest "Serial" a signed description may carry (one without the tag counts as 0).
+  std::uint64_t minDescriptionSerial = 0;
 };
 
 class CSetupApp : public CWinApp {
@@ -123,8 +125,10 @@ class CSetupApp : public CWinApp {
                            std::wstring& downloadSite);
   bool DownloadListedFile(const std::wstring& url, const std::wstring& setupTempFolder, const std::wstring& local,
                           const std::optional<CFileHashes>& hashes, WindowHandle window, std::wstring& failure);
-  // Why a description did not load, as far as the run can tell.
-  std::wstring DescriptionLoadFailure(const std::wstring& which) const;
+  // Loads the description at path (which names it for the log) and, in a signed Setup, holds it
+  // to the description rules for setupName. False with the reason in failure.
+  bool LoadDescription(const std::wstring& path, const std::wstring& which, const std::wstring& setupName,
+                       std::wstring& failure);
   void CopyProgramFolderTo(const std::wstring& setupTempFolder);
   // False when another run of the same product holds the lock (its message is shown then).
   bool TakeRunLock(const CRunNames& names);

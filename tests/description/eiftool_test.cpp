@@ -18,6 +18,7 @@
 #include "eif_test_support.h"
 #include "support/loopback_server.h"
 #include "support/test_support.h"
+#include "system/command_line.h"
 #include "system/file.h"
 #include "system/text.h"
 #include "websetup_config.h"
@@ -368,6 +369,55 @@ TEST_F(EifToolHashesTest, PackedHashesPassCheck) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(Path(L"new.eif"))));
 }
 
+// Catches a trust tag pack writes where Setup does not read it, a wrong value packed (nothing is
+// written then), and a check that misses an expired description, one below --min-serial, or
+// one close to expiry.
+TEST_F(EifToolTest, PackWritesTrustTagsThatCheckJudges) {
+  using Args = std::vector<std::wstring>;
+  WriteFileBytes(Path(L"d.ini"), WEBSETUP_GOOD_HEAD "[Files to download]\r\n/x/a -> a\r\n[File Hashes]\r\n" WEBSETUP_HASH_A
+                 "  a\r\n[End]End");
+  const std::wstring pub = Path(L"pub.pem");
+  WriteFileBytes(pub, BuiltInPublicPem());
+  const struct {
+    Args pack;
+    std::uint64_t minSerial;
+    int status;           // of the check; -1: pack refuses
+    const char* report;   // a part of the check's report
+  } rows[] = {
+      {{L"--expires", L"2099-01-01T00:00:00Z", L"--serial", L"7", L"--setup-name", L"MyApp"}, 7, 0,
+       "Expires: 2099-01-01T00:00:00Z ("},
+      {{L"--serial", L"7", L"--setup-name", L"MyApp"}, 0, 0, "Serial: 7\nSetup Name: MyApp\n"},
+      {{}, 0, 0, "Expires: none (never expires)\nSerial: none (counts as 0)\nSetup Name: none"},
+      {{L"--expires", L"30d"}, 0, 0, "Z (30 days left)\nSerial"},
+      {{L"--expires", L"3d"}, 0, 0, "Warning: fewer than 7 days are left before \"Expires\""},
+      {{L"--expires", L"2001-01-01T00:00:00Z"}, 0, 1, "refuses the description: it expired at 2001-01-01T00:00:00Z"},
+      {{L"--serial", L"4"}, 5, 1, "refuses the description: its serial 4 is below 5"},
+      {{L"--serial", L"-4"}, 0, -1, ""},
+      {{L"--serial", L"9223372036854775808"}, 0, -1, ""},
+      {{L"--expires", L"2026-02-30T00:00:00Z"}, 0, -1, ""},
+      {{L"--expires", L"soon"}, 0, -1, ""},
+      {{L"--setup-name", L"My_App"}, 0, -1, ""},
+  };
+  for (const auto& row : rows) {
+    const std::wstring eif = Path(L"d.eif");
+    std::filesystem::remove(std::filesystem::path(eif));
+    Args pack = {L"pack", L"--public-key", pub, L"--signature", Signature()};
+    pack.insert(pack.end(), row.pack.begin(), row.pack.end());
+    pack.insert(pack.end(), {Path(L"d.ini"), eif});
+    const std::string what = ToUtf8(JoinCommandLine(row.pack));
+    ASSERT_EQ(Run(pack) == 0, row.status >= 0) << what;
+    if (row.status < 0) {
+      EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(eif))) << what;
+      continue;
+    }
+    std::ostringstream report;
+    EXPECT_EQ(CheckDescription(eif, GetBuiltInDescriptionKey(), Signature(), report, {{}, {}, row.minSerial, {}}),
+              row.status)
+        << what << "\n" << report.str();
+    EXPECT_NE(report.str().find(row.report), std::string::npos) << what << "\n" << report.str();
+  }
+}
+
 // --- check: File Hashes and signatures ------------------------------------------------------
 
 struct CHashCheckCase {
@@ -431,7 +481,7 @@ TEST_F(EifToolTest, CheckDemandsTheSignature) {
   EXPECT_EQ(Run({L"check", L"--signing-public-key", Path(L"p2.pem"), Path(L"d.ini")}), 1);
   WriteFileBytes(Path(L"d.ini"), description + " ");
   std::ostringstream report;
-  EXPECT_EQ(CheckDescription(Path(L"d.ini"), GetBuiltInDescriptionKey(), GetBuiltInEifSignature(), report, {key, {}}),
+  EXPECT_EQ(CheckDescription(Path(L"d.ini"), GetBuiltInDescriptionKey(), GetBuiltInEifSignature(), report, {key, {}, 0, {}}),
             1);
   EXPECT_NE(report.str().find("Signature: NOT valid"), std::string::npos) << report.str();
   EXPECT_EQ(report.str().find("End marker"), std::string::npos) << report.str();
@@ -456,14 +506,9 @@ TEST(EifToolOnlineTest, PredictsHostSiteTotalAndTheFailingFile) {
                                              "[Program to run]\n1.bin\n[End]\nEnd\n")));
   primary.Serve("/b/1.bin", FileResponse(std::string(2000, 'b')));
   primary.Serve("/b/page", FileResponse("<title>404 Not Found</title>" + std::string(272, ' ')));
-  const COnlineOptions options{FromUtf8(mirror),
-                               L"127.0.0.1:" + std::to_wstring(secondary.Port()),
-                               L"http://",
-                               L"/downloads/Setups/Demo",
-                               std::string(GetBuiltInDescriptionKey()),
-                               std::wstring(GetBuiltInEifSignature()),
-                               "",
-                               true};
+  const COnlineOptions options{FromUtf8(mirror), L"127.0.0.1:" + std::to_wstring(secondary.Port()), L"http://",
+                               L"/downloads/Setups/Demo", std::string(GetBuiltInDescriptionKey()),
+                               std::wstring(GetBuiltInEifSignature()), "", true, 0, {}};
   std::ostringstream out;
   EXPECT_EQ(CheckOnline(options, out), 1);
   const std::string json = out.str();

@@ -69,6 +69,13 @@ ALREADY_RUNNING = "Setup is already running."
 PRODUCT_BYTES = 70_000  # several 1024-byte chunks, and a declared length well over 1000
 BOUNDARY_BYTES = 1000  # a first listed file of exactly this size does not qualify a site
 TIME_FORMAT = "%d-%m-%Y %H:%M:%S"
+MIN_SERIAL = 5  # the signed test Setups' WEBSETUP_MIN_DESCRIPTION_SERIAL
+NOT_LOADED = "Error opening the initial setup eif."
+
+
+def utc_text(days_from_now):
+    when = datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(days=days_from_now)
+    return when.strftime("%Y-%m-%dT%H:%M:%SZ")
 
 
 @dataclasses.dataclass
@@ -130,6 +137,10 @@ class Case:
     twice: bool = False
     # Resume cases: what the fault host answered to each request for Product.dat, in order.
     fault_answers: tuple = None
+    # A signed case's "Serial", "Setup Name" and "Expires" (see signed_tags) where they differ from
+    # the genuine current ones; None leaves a tag out. no_hashes: no "File Hashes" either.
+    signed_tags: dict = None
+    no_hashes: bool = False
     # Why the wine run cannot show this case (wine's WinINet differs from Windows' there).
     not_on_wine: str = None
     # The run must take at least this long: Setup waits out what the download rules say.
@@ -214,6 +225,23 @@ CASES = [
     Case("Truncated", signed=True, attack="truncate", message="Error: Failed to download Product.dat"),
     Case("ForgedLocal", signed=True, mode="local-no", listed=False, attack="forge",
          message="Error opening the local initial setup eif."),
+    # Genuinely signed descriptions that are not the current one for this setup: an older
+    # release's (its serial below the Setup's lowest), an expired one, the expired one given a
+    # later "Expires" (its signature no longer fits), another product's, and one that vouches for
+    # no file. Each is refused as a description that does not load.
+    Case("OldSerial", signed=True, signed_tags={"Serial": str(MIN_SERIAL - 1)}, message=NOT_LOADED, log="argument",
+         log_lines=(f"the downloaded description is refused: its serial {MIN_SERIAL - 1} is below {MIN_SERIAL}",)),
+    Case("NoSerial", signed=True, signed_tags={"Serial": None}, message=NOT_LOADED),
+    Case("Expired", signed=True, signed_tags={"Expires": utc_text(-2)}, message=NOT_LOADED, log="argument",
+         log_lines=("the downloaded description is refused: it expired at ", "this computer's clock says ")),
+    Case("ExpiryEdited", signed=True, signed_tags={"Expires": utc_text(-2)}, attack="edit-expires",
+         message=NOT_LOADED),
+    Case("OtherProduct", signed=True, signed_tags={"Setup Name": "Another"}, message=NOT_LOADED, log="argument",
+         log_lines=("the downloaded description is refused: it is for the setup \"Another\", not for \"OtherProduct\"",)),
+    Case("SignedNoHashes", signed=True, no_hashes=True, message=NOT_LOADED),
+    Case("ExpiredLocal", signed=True, mode="local-no", listed=False, signed_tags={"Expires": utc_text(-2)},
+         message="Error opening the local initial setup eif."),
+    Case("SignedLocal", signed=True, mode="local-no", listed=False, requests=set()),
 ]
 
 # Setup names a user may give Setup (a Windows file name may hold all of them): the name, then
@@ -343,18 +371,32 @@ DISK_FULL_ROOM_BYTES = 256 * 1024
 
 
 # -- descriptions -------------------------------------------------------------------------------
-def description(case, hosts, program, local_tags=(), hashes=None):
+def signed_tags(case, overrides=None):
+    """The trust tags of a signed case's description: the genuine current ones (the serial the
+    signed test Setups take at least, this setup's name, a month to expiry), changed as the case
+    says; an unsigned case has none."""
+    if not case.signed:
+        return {}
+    tags = {"Serial": str(MIN_SERIAL), "Setup Name": case.name, "Expires": utc_text(30)}
+    tags.update(case.signed_tags or {})
+    tags.update(overrides or {})
+    return {tag: value for tag, value in tags.items() if value is not None}
+
+
+def description(case, hosts, program, local_tags=(), hashes=None, tags=None):
     """A description padded with comment lines, so its EIF declares well over 1000 bytes;
-    hashes (local name -> bytes) become its "File Hashes"."""
+    hashes (local name -> bytes) become its "File Hashes", tags (name -> value) further tags."""
     lines = [f"// End-to-end description of the {case.name} case."]
     lines += ["// Padding: Setup refuses a host whose description declares under 1000 bytes."] * 16
     lines += list(local_tags)
+    for tag, value in (tags or {}).items():
+        lines += [f"[{tag}]", value]
     lines += ["[Download Sites]", *(hosts[role] for role in case.sites), "[Files to download]"]
     if case.listed:
         query = f"?{case.name}" if case.query else ""
         lines += [f"/{case.name}/FinalSetup.bin -> {program}", f"/{case.name}/Product.dat -> Product.dat",
                   f"/{case.name}/Notes.txt{query} -> Notes.txt"]
-    if hashes:
+    if hashes is not None:
         lines += ["[File Hashes]", *(f"{hashlib.sha256(data).hexdigest()}  {name}" for name, data in hashes.items())]
     if case.unattended_arguments is not None:
         lines += ["[Unattended Arguments]", case.unattended_arguments]
@@ -445,7 +487,7 @@ class Prepared:
 
     def _serve(self):
         c, ctx = self.case, self.ctx
-        text = description(c, ctx.hosts, self.program, hashes=self.files if c.signed else None)
+        text = description(c, ctx.hosts, self.program, hashes=self.hashes(), tags=signed_tags(c))
         self.initial = self.initial_sig = None
         for role in c.initial_on:
             eif = os.path.join(ctx.www[role] + self._initial_path(), "SetupInitial.eif")
@@ -482,6 +524,13 @@ class Prepared:
         if c.attack and c.mode == "download":
             self._attack()
 
+    def hashes(self):
+        """What the case's "File Hashes" lists: every served file in a signed case, else no tag."""
+        c = self.case
+        if not c.signed or c.no_hashes:
+            return None
+        return self.files if c.listed else {}
+
     REMOTE = {"FinalSetup": "FinalSetup.bin", "FinalSetup.exe": "FinalSetup.bin", "Product.dat": "Product.dat",
               "Notes.txt": "Notes.txt"}
 
@@ -501,9 +550,12 @@ class Prepared:
         Setup start the attacker's program (or a damaged product)."""
         c, ctx = self.case, self.ctx
         mirrored = {}
-        if c.attack in ("forge", "forge-keep-signature"):
-            # A description of the attacker's, packed with the key every copy of Setup holds.
-            forged = description(c, ctx.hosts, self.program)
+        if c.attack in ("forge", "forge-keep-signature", "edit-expires"):
+            # A description of the attacker's, packed with the key every copy of Setup holds; or
+            # the genuine one, expired, given a later "Expires".
+            forged = description(c, ctx.hosts, self.program, hashes=self.hashes(),
+                                 tags=signed_tags(c, {"Expires": utc_text(365)})) if c.attack == "edit-expires" \
+                else description(c, ctx.hosts, self.program)
             for role in c.initial_on:
                 eif = os.path.join(ctx.www[role] + self._initial_path(), "SetupInitial.eif")
                 ctx.packer.pack(forged, eif, self.folder)
@@ -525,7 +577,8 @@ class Prepared:
         os.chmod(self.setup_path, 0o755)
         self.beside = {os.path.basename(self.setup_path): read(self.setup_path)}
         if c.mode == "local-no":
-            text = description(c, ctx.hosts, self.program, ["[Download Initial Setup]", "No"])
+            text = description(c, ctx.hosts, self.program, ["[Download Initial Setup]", "No"], hashes=self.hashes(),
+                               tags=signed_tags(c))
             if not c.listed:
                 self.beside[self.program] = self.attacker_program if c.attack else ctx.stub_bytes
                 self.beside["Extra.dat"] = b"A file beside Setup, copied in local mode.\n"
@@ -541,7 +594,7 @@ class Prepared:
             local = os.path.join(self.program_folder, "SetupInitial.eif")
             ctx.packer.pack(text, local, self.folder)
             self.beside["SetupInitial.eif"] = read(local)
-            if c.signed and not c.attack:
+            if c.signed and c.attack in (None, "edit-expires"):
                 ctx.packer.sign(local, ctx.signing_key)
                 self.beside["SetupInitial.eif.sig"] = read(local + ".sig")
         for name, data in self.beside.items():

@@ -232,6 +232,7 @@ bool ReportLoaded(CCheck& check, const std::wstring& path, std::string_view key,
   const std::vector<std::wstring> locals = ReportFiles(check, description);
   ReportRunNames(check, description, locals);
   ReportFileHashes(check, description, locals, options.filesFolder, !options.signingKey.empty());
+  ReportTrustTags(check, description, options);
   return loaded;
 }
 
@@ -239,7 +240,7 @@ bool ReportLoaded(CCheck& check, const std::wstring& path, std::string_view key,
 
 int CheckDescription(const std::wstring& path, std::string_view key, std::wstring_view signature, std::ostream& out,
                      const CCheckOptions& options) {
-  CCheck check{out, {}};
+  CCheck check{out, {}, {}};
   out << "File: " << ReportText(path) << "\n";
   // As in Setup, nothing of a file whose signature fails is decrypted or parsed.
   const bool trusted = options.signingKey.empty() || ReportSignature(check, path, options.signingKey);
@@ -247,6 +248,7 @@ int CheckDescription(const std::wstring& path, std::string_view key, std::wstrin
       trusted ? ReadRawText(check, path, key, signature) : std::optional<std::wstring>();
   const bool loaded = raw && ReportLoaded(check, path, key, signature, *raw, options);
   out << "Loads: " << (loaded ? "yes" : "no") << "\n";
+  for (const auto& warning : check.warnings) out << "Warning: " << warning << "\n";
   for (const auto& problem : check.problems) out << "Problem: " << problem << "\n";
   const bool ok = loaded && check.problems.empty();
   out << (ok ? "OK: ready to publish" : "NOT READY: " + std::to_string(check.problems.size()) + " problem(s)") << "\n";

@@ -2,6 +2,8 @@
 // and the problems a vendor wants to hear about before publishing it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -18,6 +20,10 @@ struct CCheckOptions {
   std::string signingKey;
   // A folder with the files to publish, compared with "File Hashes"; empty: none.
   std::wstring filesFolder;
+  // The lowest "Serial" the Setups in question take (--min-serial), and the setup name they run
+  // as, when known (check --online --setup-name).
+  std::uint64_t minSerial = 0;
+  std::optional<std::wstring> setupName;
 };
 
 // Writes the report to out. Returns 0 when the description loads and every entry is usable,

@@ -12,7 +12,10 @@
 struct CCheck {
   std::ostream& out;
   std::vector<std::string> problems;
+  // Worth hearing before publishing, but no reason not to.
+  std::vector<std::string> warnings;
   void Problem(const std::wstring& text) { problems.push_back(ReportText(text)); }
+  void Warning(const std::wstring& text) { warnings.push_back(ReportText(text)); }
 };
 
 // Reports the entries behind the blank line (item endIndex) that ended the list of tag: Setup
@@ -24,6 +27,12 @@ class CSetupDescription;
 // Says whether "<path>.sig" is a valid signature of the file's bytes by the private half of
 // signingKey (32 bytes). False when a Setup built with that key refuses the file unread.
 bool ReportSignature(CCheck& check, const std::wstring& path, std::string_view signingKey);
+
+// "Expires", "Serial" and "Setup Name" as a signed Setup reads them: each one's value, a warning
+// when fewer than 7 days are left, and a problem where a signed Setup would refuse the
+// description (expired, below options.minSerial, for another setup than options.setupName, or
+// written wrongly).
+void ReportTrustTags(CCheck& check, const CSetupDescription& description, const CCheckOptions& options);
 
 // "File Hashes": every listed local name (locals, in list order) needs exactly one well-formed
 // line, and every line a listed name. With a filesFolder, the files there are hashed and

@@ -1,15 +1,18 @@
-// The trust parts of eiftool check: the description's signature and its "File Hashes".
+// The trust parts of eiftool check: the description's signature, its "File Hashes", and the tags
+// that keep an old or another product's signed description from being taken.
 #include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 
+#include "description/description_rules.h"
 #include "description/description_signature.h"
 #include "description/file_hashes.h"
 #include "description/setup_description.h"
 #include "description/tag_parser.h"
 #include "eif_check_report.h"
+#include "system/clock.h"
 #include "system/file.h"
 #include "system/file_name.h"
 #include "system/path.h"
@@ -105,4 +108,28 @@ void ReportFileHashes(CCheck& check, const CSetupDescription& description, const
     check.out << "Note: unsigned, the hashes protect nothing: anyone on the way can drop the tag. Sign the "
                  "description and build Setup with the public key.\n";
   }
+}
+
+void ReportTrustTags(CCheck& check, const CSetupDescription& description, const CCheckOptions& options) {
+  constexpr std::int64_t kWarnSeconds = 7 * 24 * 60 * 60;
+  const std::int64_t now = RealClock().UtcSeconds();
+  const auto value = [&description](const wchar_t* tag) {
+    return description.FindTag(tag) == kTagNotFound ? std::optional<std::wstring>() : description.GetValue(tag);
+  };
+  const std::optional<std::wstring> expires = value(kExpiresTag), serial = value(kSerialTag),
+                                    name = value(kSetupNameTag);
+  check.out << "Expires: " << (expires ? ReportText(*expires) : "none (never expires)");
+  if (const std::optional<std::int64_t> when = expires ? ParseUtcTimestamp(*expires) : std::nullopt) {
+    const std::int64_t left = *when - now;
+    // Whole days, rounded to the nearest.
+    check.out << (left >= 0 ? " (" + std::to_string((left + 43200) / 86400) + " days left)" : " (passed)");
+    if (left >= 0 && left < kWarnSeconds) {
+      check.Warning(L"fewer than 7 days are left before \"Expires\" (" + *expires +
+                    L"); pack, sign and publish the description again before then");
+    }
+  }
+  check.out << "\nSerial: " << (serial ? ReportText(*serial) : "none (counts as 0)") << "\nSetup Name: "
+            << (name ? ReportText(*name) : "none (any setup name takes it)") << "\n";
+  const std::wstring refusal = TrustTagRefusal(description, {now, options.minSerial, options.setupName});
+  if (!refusal.empty()) check.Problem(L"a signed Setup refuses the description: " + refusal);
 }

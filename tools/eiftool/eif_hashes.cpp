@@ -1,4 +1,4 @@
-// Writing "File Hashes" into a description's own bytes (see eif_hashes.h). The text is edited
+// Writing "File Hashes" and other tags into a description's own bytes (see eif_hashes.h). The text is edited
 // where Setup's parser will see the edit, and then read back the way Setup reads it: whatever
 // this file gets wrong about comments or placeholders is refused, never written.
 #include "eif_hashes.h"
@@ -150,11 +150,14 @@ std::wstring TagText(const std::vector<CHashLine>& lines, const std::wstring& li
   return tag;
 }
 
-// The bytes to replace: an existing "File Hashes" tag up to the next header, or nothing just in
+// The bytes to replace: an existing tag of that name up to the next header, or nothing just in
 // front of the "[End]" header. False when neither is there.
-bool PlaceOfTag(const CRawUnits& raw, std::size_t& from, std::size_t& to, bool& needsLineEnd) {
+bool PlaceOfTag(const CRawUnits& raw, const std::wstring& tag, std::size_t& from, std::size_t& to,
+                bool& needsLineEnd) {
   const CKeptUnits kept = KeptUnits(raw);
-  std::u32string header = U"[FILE HASHES]";
+  std::u32string header = U"[";
+  for (const wchar_t c : AsciiUpper(tag)) header.push_back(static_cast<char32_t>(c));
+  header += U"]";
   std::size_t at = kept.upper.find(header);
   if (at != std::u32string::npos) {
     const std::size_t next = kept.upper.find(U'[', at + header.size());
@@ -180,7 +183,49 @@ bool ReadsBack(const std::string& bytes, const std::vector<CListedFile>& files, 
                      [&hashes](const CHashLine& line) { return hashes->For(line.name) == line.digest; });
 }
 
+// plain with the tag's text (made for the file's line ends) in place of the tag, or in front of
+// "[End]"; false with a reason when there is no "[End]".
+template <typename MakeText>
+bool PutTag(const std::string& plain, const std::wstring& tag, MakeText makeText, std::string& edited,
+            std::string& error) {
+  const CRawUnits raw(plain);
+  std::size_t from = 0, to = 0;
+  bool needsLineEnd = false;
+  if (!PlaceOfTag(raw, tag, from, to, needsLineEnd)) {
+    error = "no \"[End]\" header to put \"" + ToUtf8(tag) + "\" in front of";
+    return false;
+  }
+  const std::wstring lineEnd = LineEndOf(raw);
+  edited = plain.substr(0, from) + Encode((needsLineEnd ? lineEnd : L"") + makeText(lineEnd), raw.IsUtf16()) +
+           plain.substr(to);
+  return true;
+}
+
 }  // namespace
+
+bool SetDescriptionTag(const std::string& plain, const std::wstring& tag, const std::wstring& value,
+                       std::string& edited, std::string& error) {
+  std::vector<CListedFile> before, after;
+  if (!ReadListedFiles(plain, before)) {
+    error = "the description does not load as Setup reads it (see eiftool check)";
+    return false;
+  }
+  std::string text;
+  if (!PutTag(plain, tag, [&](const std::wstring& lineEnd) { return L"[" + tag + L"]" + lineEnd + value + lineEnd; },
+              text, error)) {
+    return false;
+  }
+  CSetupDescription description;
+  description.SetMissingTagHandler([](const std::wstring&) {});
+  const bool loads = description.LoadText(DecodeDescriptionBytes(ByteBuffer(text.begin(), text.end()), text.size()));
+  if (!loads || !ReadListedFiles(text, after) || after != before || description.GetValue(tag) != value) {
+    error = "\"" + ToUtf8(tag) + "\" cannot be written so that Setup reads back \"" + ToUtf8(value) +
+            "\" (placeholders or comments around it, or marks a description gives a meaning); write it by hand";
+    return false;
+  }
+  edited = std::move(text);
+  return true;
+}
 
 bool AddFileHashes(const std::string& plain, const std::wstring& folder, std::string& withHashes, std::string& error) {
   std::vector<CListedFile> files;
@@ -194,16 +239,11 @@ bool AddFileHashes(const std::string& plain, const std::wstring& folder, std::st
   }
   std::vector<CHashLine> lines;
   if (!HashListedFiles(files, folder, lines, error)) return false;
-  const CRawUnits raw(plain);
-  std::size_t from = 0, to = 0;
-  bool needsLineEnd = false;
-  if (!PlaceOfTag(raw, from, to, needsLineEnd)) {
-    error = "no \"[End]\" header to put \"File Hashes\" in front of";
+  std::string edited;
+  if (!PutTag(plain, kFileHashesTag, [&lines](const std::wstring& lineEnd) { return TagText(lines, lineEnd); }, edited,
+              error)) {
     return false;
   }
-  const std::wstring lineEnd = LineEndOf(raw);
-  const std::string tag = Encode((needsLineEnd ? lineEnd : L"") + TagText(lines, lineEnd), raw.IsUtf16());
-  std::string edited = plain.substr(0, from) + tag + plain.substr(to);
   if (!ReadsBack(edited, files, lines)) {
     error =
         "\"File Hashes\" cannot be placed so that Setup reads it back (placeholders or comments around "

@@ -10,11 +10,13 @@
 #include <sstream>
 #include <vector>
 
+#include "description/description_rules.h"
 #include "description/description_signature.h"
 #include "description/setup_description.h"
 #include "download/connection.h"
 #include "download/downloader.h"
 #include "eif_check.h"
+#include "system/clock.h"
 #include "system/text.h"
 #include "websetup_config.h"
 
@@ -119,6 +121,7 @@ struct CPreflight {
   std::vector<CListed> files;
   std::int64_t total = 0;
   std::wstring message;  // the run's message, empty when it would succeed
+  std::wstring refusal;  // why a signed Setup refuses the description that loads
 };
 
 void Run(const COnlineOptions& o, CRecordingTransport& transport, const std::wstring& folder, CPreflight& p) {
@@ -144,13 +147,18 @@ void Run(const COnlineOptions& o, CRecordingTransport& transport, const std::wst
   }
   if (!o.signingKey.empty()) downloader.DownloadFile(url + kSignatureSuffix, path + kSignatureSuffix, nullptr);
   std::ostringstream report;
-  p.checkClean = CheckDescription(path, o.key, o.signature, report, CCheckOptions{o.signingKey, {}}) == 0;
+  p.checkClean =
+      CheckDescription(path, o.key, o.signature, report, CCheckOptions{o.signingKey, {}, o.minSerial, o.setupName}) == 0;
   p.checkReport = report.str();
   CSetupDescription description{o.key, o.signature};
   description.RequireSignature(o.signingKey);
   description.SetMissingTagHandler([](const std::wstring&) {});
   p.descriptionLoads = description.Load(path);
-  if (!p.descriptionLoads) {
+  // A signed Setup holds what loads to the same rules as the run does.
+  if (p.descriptionLoads && !o.signingKey.empty()) {
+    p.refusal = SignedDescriptionRefusal(description, {RealClock().UtcSeconds(), o.minSerial, o.setupName});
+  }
+  if (!p.descriptionLoads || !p.refusal.empty()) {
     p.message = L"Error opening the initial setup eif.";
     return;
   }
@@ -189,6 +197,7 @@ void WriteText(const COnlineOptions& o, const CPreflight& p, std::ostream& out) 
   if (!p.host.empty() && !p.checkReport.empty()) {
     out << "The description served by " << ReportText(p.host) << ":\n" << p.checkReport;
   }
+  if (!p.refusal.empty()) out << "The run refuses that description: " << ReportText(p.refusal) << "\n";
   if (!p.sites.empty()) out << "Download sites, probed with the first listed file:\n";
   for (const auto& [site, answer] : p.sites) {
     out << "  " << ReportText(site) << ": " << ReportText(Answer(answer))

@@ -2,6 +2,8 @@
 // them, with the same transport and requests, and predicts how the run ends.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -16,6 +18,8 @@ struct COnlineOptions {
   std::wstring signature;
   std::string signingKey;        // the Ed25519 public key a signed Setup holds; empty for none
   bool json = false;
+  std::uint64_t minSerial = 0;   // the signed Setup's lowest "Serial"
+  std::optional<std::wstring> setupName;  // the run's setup name, when known
 };
 
 // Writes the report (text, or one JSON object) to out. Returns 0 only when the run would

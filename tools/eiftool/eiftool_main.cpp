@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "description/description_rules.h"
 #include "description/description_signature.h"
 #include "description/eif_decrypt.h"
 #include "eif_check.h"
@@ -16,6 +17,7 @@
 #include "eif_private_file.h"
 #include "eif_signing.h"
 #include "eiftool.h"
+#include "system/clock.h"
 #include "system/text.h"
 
 namespace {
@@ -33,27 +35,34 @@ const char kUsage[] =
     "      keep it on the signing machine) and PUBLIC.pem (build Setup with\n"
     "      -DWEBSETUP_SIGNING_PUBLIC_KEY_FILE=PUBLIC.pem).\n"
     "      Either keygen makes new files only and never replaces a key file.\n"
-    "  eiftool pack --public-key PUBLIC.pem --signature SIG [--hashes DIR] IN OUT\n"
+    "  eiftool pack --public-key PUBLIC.pem --signature SIG [--hashes DIR] [--expires WHEN]\n"
+    "               [--serial N] [--setup-name NAME] IN OUT\n"
     "      Encrypts the description IN into the EIF file OUT (SIG: the 13 characters of\n"
     "      WEBSETUP_EIF_SIGNATURE). --hashes DIR first writes the tag \"File Hashes\" (replacing\n"
     "      one IN has) in front of \"[End]\": a sha256sum line for each listed local name, hashed\n"
-    "      from DIR; a listed file missing from DIR is an error.\n"
+    "      from DIR; a listed file missing from DIR is an error. --expires (a UTC date\n"
+    "      YYYY-MM-DDTHH:MM:SSZ, or a time from now: 30d, 12h, 4w), --serial and --setup-name\n"
+    "      write the tags \"Expires\", \"Serial\" and \"Setup Name\" the same way.\n"
     "  eiftool unpack --private-key PRIVATE.hex --signature SIG IN OUT\n"
     "      Decrypts the EIF file IN into OUT.\n"
     "  eiftool sign --signing-key SIGNING.pem FILE [SIG]\n"
     "      Writes the 64-byte Ed25519 signature of FILE's bytes to SIG (default FILE.sig), the\n"
     "      same bytes as 'openssl pkeyutl -sign -rawin'. Sign again after every pack.\n"
     "  eiftool check [--private-key PRIVATE.hex] [--signature SIG]\n"
-    "                [--signing-public-key PUBLIC.pem] [--files DIR] FILE\n"
+    "                [--signing-public-key PUBLIC.pem] [--files DIR] [--min-serial N] FILE\n"
     "      Loads FILE as Setup does (\".ini\" plain, anything else decrypted; by default with\n"
     "      the key and signature built into this eiftool) and reports what Setup would read\n"
     "      and every problem. With a signing public key (given, or built into this eiftool)\n"
     "      FILE.sig must be FILE's valid signature. \"File Hashes\" must give one well-formed\n"
     "      line for each listed file; --files DIR compares them with the files in DIR.\n"
+    "      \"Expires\", \"Serial\" and \"Setup Name\" are shown; an expired description or one\n"
+    "      below --min-serial (the Setups' WEBSETUP_MIN_DESCRIPTION_SERIAL) is a problem, and\n"
+    "      fewer than 7 days to expiry a warning.\n"
     "      Exit status 0 only when it is ready to publish.\n"
     "  eiftool check --online --primary HOST --secondary HOST\n"
     "                (--setup-name NAME | --download-path PATH) [--scheme http|https] [--json]\n"
     "                [--private-key PRIVATE.hex] [--signature SIG] [--signing-public-key PUBLIC.pem]\n"
+    "                [--min-serial N]\n"
     "      Preflight: asks the download hosts what a run of a Setup built with these hosts,\n"
     "      scheme and keys would ask them, with the same requests, and reports which host\n"
     "      serves the description (PATH/SetupInitial.eif; PATH is /downloads/Setups/NAME for a\n"
@@ -178,10 +187,60 @@ int Keygen(const std::vector<std::wstring>& args) {
   return WriteNewKeyPair(parsed.positional[0], privateHex + "\n", parsed.positional[1], publicPem);
 }
 
+// --expires: a date YYYY-MM-DDTHH:MM:SSZ as it stands, or a time from now: digits and d (days),
+// h (hours) or w (weeks).
+bool ExpiryValue(const std::wstring& option, std::wstring& value) {
+  if (ParseUtcTimestamp(option)) {
+    value = option;
+    return true;
+  }
+  const std::wstring_view digits = std::wstring_view(option).substr(0, option.empty() ? 0 : option.size() - 1);
+  const std::optional<std::uint64_t> count = ParseSerial(digits);
+  const std::wstring units = L"hdw";
+  const std::int64_t unitSeconds[] = {3600, 86400, 7 * 86400};
+  const std::size_t unit = option.empty() ? std::wstring::npos : units.find(option.back());
+  if (!count || unit == std::wstring::npos || digits.size() > 6) return false;
+  value = FormatUtcTimestamp(RealClock().UtcSeconds() + static_cast<std::int64_t>(*count) * unitSeconds[unit]);
+  return true;
+}
+
+// pack --expires, --serial, --setup-name: each tag given written into the description (replacing
+// one it has) in front of "[End]".
+bool WriteTrustTags(const CArgs& parsed, std::string& plain, std::string& error) {
+  const struct {
+    const wchar_t* option;
+    const wchar_t* tag;
+    const char* form;
+  } kTags[] = {
+      {L"--expires", kExpiresTag, "a UTC date YYYY-MM-DDTHH:MM:SSZ or a time from now such as 30d, 12h or 4w"},
+      {L"--serial", kSerialTag, "a number from 0 to 9223372036854775807 without a sign"},
+      {L"--setup-name", kSetupNameTag, "the name between the underscores of Setup_NAME_.exe"},
+  };
+  for (const auto& t : kTags) {
+    const auto given = parsed.options.find(t.option);
+    if (given == parsed.options.end()) continue;
+    std::wstring value = given->second;
+    const bool valid = t.tag == kExpiresTag  ? ExpiryValue(given->second, value)
+                       : t.tag == kSerialTag ? ParseSerial(value).has_value()
+                                             : !value.empty() && value.find(L'_') == std::wstring::npos;
+    if (!valid) {
+      error = ToUtf8(t.option) + " takes " + t.form;
+      return false;
+    }
+    std::string edited;
+    if (!SetDescriptionTag(plain, t.tag, value, edited, error)) return false;
+    plain = std::move(edited);
+  }
+  return true;
+}
+
 int Pack(const std::vector<std::wstring>& args) {
   CArgs parsed;
   std::string error;
-  if (!ParseArgs(args, 1, {L"--public-key", L"--signature", L"--hashes"}, parsed, error)) return Fail(error);
+  if (!ParseArgs(args, 1, {L"--public-key", L"--signature", L"--hashes", L"--expires", L"--serial", L"--setup-name"},
+                 parsed, error)) {
+    return Fail(error);
+  }
   if (!parsed.options.count(L"--public-key") || !parsed.options.count(L"--signature") ||
       parsed.positional.size() != 2) {
     return Fail("pack needs --public-key PUBLIC.pem --signature SIG IN OUT");
@@ -194,6 +253,7 @@ int Pack(const std::vector<std::wstring>& args) {
     if (!AddFileHashes(plain, parsed.options[L"--hashes"], withHashes, error)) return Fail("--hashes: " + error);
     plain = std::move(withHashes);
   }
+  if (!WriteTrustTags(parsed, plain, error)) return Fail(error);
   ByteBuffer eif;
   if (!PackEif(pem, parsed.options[L"--signature"], ByteBuffer(plain.begin(), plain.end()), eif, error)) {
     return Fail(error);
@@ -242,11 +302,11 @@ int Sign(const std::vector<std::wstring>& args) {
 }
 
 // check --online: the hosts, the scheme and the description's folder on the hosts.
-int CheckOnlineCommand(CArgs& parsed, const std::string& key, const std::wstring& signature,
-                       const std::string& signingKey, bool json) {
+int CheckOnlineCommand(CArgs& parsed, const std::string& key, const std::wstring& signature, const CCheckOptions& check,
+                       bool json) {
   if (!parsed.positional.empty()) return Fail("check --online takes no FILE: the description comes from the hosts");
-  COnlineOptions options{
-      parsed.options[L"--primary"], parsed.options[L"--secondary"], L"http://", {}, key, signature, signingKey, json};
+  COnlineOptions options{parsed.options[L"--primary"], parsed.options[L"--secondary"], L"http://", {}, key,
+                         signature, check.signingKey, json, check.minSerial, {}};
   if (options.primary.empty() || options.secondary.empty()) {
     return Fail("check --online needs --primary HOST and --secondary HOST");
   }
@@ -258,6 +318,7 @@ int CheckOnlineCommand(CArgs& parsed, const std::string& key, const std::wstring
     return Fail("check --online needs either --setup-name NAME or --download-path PATH");
   }
   options.path = named ? L"/downloads/Setups/" + parsed.options[L"--setup-name"] : parsed.options[L"--download-path"];
+  if (named) options.setupName = parsed.options[L"--setup-name"];
   return CheckOnline(options, std::cout);
 }
 
@@ -271,7 +332,7 @@ int Check(std::vector<std::wstring> args, std::string_view builtInSigningKey) {
   };
   const bool online = take(L"--online"), json = take(L"--json");
   if (json && !online) return Fail("--json goes with check --online");
-  std::vector<std::wstring> known = {L"--private-key", L"--signature", L"--signing-public-key"};
+  std::vector<std::wstring> known = {L"--private-key", L"--signature", L"--signing-public-key", L"--min-serial"};
   if (online) {
     known.insert(known.end(), {L"--primary", L"--secondary", L"--scheme", L"--setup-name", L"--download-path"});
   } else {
@@ -288,14 +349,19 @@ int Check(std::vector<std::wstring> args, std::string_view builtInSigningKey) {
   }
   if (parsed.options.count(L"--signature")) signature = parsed.options[L"--signature"];
   if (!IsValidEifSignature(signature)) return Fail("the signature must be exactly 13 printable ASCII characters");
-  CCheckOptions options{std::string(builtInSigningKey), parsed.options[L"--files"]};
+  CCheckOptions options{std::string(builtInSigningKey), parsed.options[L"--files"], 0, {}};
+  if (parsed.options.count(L"--min-serial")) {
+    const std::optional<std::uint64_t> minSerial = ParseSerial(parsed.options[L"--min-serial"]);
+    if (!minSerial) return Fail("--min-serial takes a number from 0 to 9223372036854775807 without a sign");
+    options.minSerial = *minSerial;
+  }
   if (parsed.options.count(L"--signing-public-key")) {
     const std::wstring& keyPath = parsed.options[L"--signing-public-key"];
     std::string pem;
     if (!ReadBytes(keyPath, pem)) return Fail("cannot read signing public key " + ToUtf8(keyPath));
     if (!SigningPublicKeyFromPem(pem, options.signingKey, error)) return Fail(ToUtf8(keyPath) + ": " + error);
   }
-  if (online) return CheckOnlineCommand(parsed, key, signature, options.signingKey, json);
+  if (online) return CheckOnlineCommand(parsed, key, signature, options, json);
   // Setup resolves relative names against its own folder; here they are relative to the
   // current folder, as on any command line.
   std::error_code ec;

@@ -1,0 +1,118 @@
+// The rules a signed Setup holds a description to.
+#include "description/description_rules.h"
+
+#include "description/file_hashes.h"
+#include "description/setup_description.h"
+#include "description/tag_parser.h"
+#include "system/text.h"
+#include "websetup_config.h"
+
+namespace {
+bool IsLeapYear(std::int64_t year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
+int DaysInMonth(std::int64_t year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar, by eras of 400 years.
+std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const std::int64_t yearOfEra = year - era * 400;
+  const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+// The digits of text[at, at + count) as a number; -1 when any is not a digit.
+std::int64_t Digits(std::wstring_view text, std::size_t at, std::size_t count) {
+  std::int64_t value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return -1;
+    value = value * 10 + (text[i] - L'0');
+  }
+  return value;
+}
+
+// The tag's value when the description has the tag; none when it has not.
+std::optional<std::wstring> OptionalValue(const CSetupDescription& description, const wchar_t* tag) {
+  // Looked for without GetValue, whose missing-tag message would reach every older description.
+  if (description.FindTag(tag) == kTagNotFound) return std::nullopt;
+  return description.GetValue(tag);
+}
+
+bool SameSetupName(const std::wstring& a, const std::wstring& b) {
+  return kFileNamesIgnoreCase ? LowerCase(a) == LowerCase(b) : a == b;
+}
+}  // namespace
+
+std::optional<std::int64_t> ParseUtcTimestamp(std::wstring_view text) {
+  // 0123456789012345678 9
+  // YYYY-MM-DDTHH:MM:SSZ
+  if (text.size() != 20 || text[4] != L'-' || text[7] != L'-' || text[10] != L'T' || text[13] != L':' ||
+      text[16] != L':' || text[19] != L'Z') {
+    return std::nullopt;
+  }
+  const std::int64_t year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+  const std::int64_t hour = Digits(text, 11, 2), minute = Digits(text, 14, 2), second = Digits(text, 17, 2);
+  if (year < 0 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, static_cast<int>(month)) ||
+      hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+    return std::nullopt;
+  }
+  return DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day)) * 86400 + hour * 3600 + minute * 60 +
+         second;
+}
+
+std::wstring FormatUtcTimestamp(std::int64_t utcSeconds) {
+  // FormatUtcTime gives "DD-MM-YYYY HH:MM:SS".
+  const std::wstring t = FormatUtcTime(utcSeconds);
+  return t.substr(6, 4) + L'-' + t.substr(3, 2) + L'-' + t.substr(0, 2) + L'T' + t.substr(11, 8) + L'Z';
+}
+
+std::optional<std::uint64_t> ParseSerial(std::wstring_view text) {
+  constexpr std::uint64_t kLargest = 0x7FFFFFFFFFFFFFFFull;
+  if (text.empty() || text.size() > 19) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const wchar_t c : text) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - L'0');  // 19 digits cannot wrap
+  }
+  if (value > kLargest) return std::nullopt;
+  return value;
+}
+
+std::wstring TrustTagRefusal(const CSetupDescription& description, const CDescriptionRuleInput& input) {
+  const std::wstring clock = L" (this computer's clock says " + FormatUtcTimestamp(input.nowUtc) + L")";
+  if (const auto expires = OptionalValue(description, kExpiresTag)) {
+    const auto when = ParseUtcTimestamp(*expires);
+    if (!when) return L"its \"Expires\" is \"" + *expires + L"\", not a date YYYY-MM-DDTHH:MM:SSZ that exists";
+    if (input.nowUtc > *when + kExpirySlackSeconds) {
+      return L"it expired at " + *expires + L", more than 24 hours ago" + clock;
+    }
+  }
+  std::uint64_t serial = 0;
+  if (const auto text = OptionalValue(description, kSerialTag)) {
+    const auto parsed = ParseSerial(*text);
+    if (!parsed) return L"its \"Serial\" is \"" + *text + L"\", not a number of at most 19 digits without a sign";
+    serial = *parsed;
+  }
+  if (serial < input.minSerial) {
+    return L"its serial " + DecimalText(static_cast<std::int64_t>(serial)) + L" is below " +
+           DecimalText(static_cast<std::int64_t>(input.minSerial)) + L", the lowest this Setup takes";
+  }
+  if (const auto name = OptionalValue(description, kSetupNameTag); name && input.setupName) {
+    if (!SameSetupName(*name, *input.setupName)) {
+      return L"it is for the setup \"" + *name + L"\", not for \"" + *input.setupName + L"\"";
+    }
+  }
+  return {};
+}
+
+std::wstring SignedDescriptionRefusal(const CSetupDescription& description, const CDescriptionRuleInput& input) {
+  std::wstring refusal = TrustTagRefusal(description, input);
+  if (refusal.empty() && description.FindTag(kFileHashesTag) == kTagNotFound) {
+    refusal = L"it has no \"File Hashes\", so nothing would vouch for its files";
+  }
+  return refusal;
+}
