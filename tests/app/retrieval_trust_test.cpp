@@ -77,7 +77,7 @@ class SignedRetrievalTest : public InitialSetupTest {
     static const CTestSigningKey key(42);
     return key;
   }
-  const std::string m_eif = DescriptionEif("[Files to download]\n");
+  const std::string m_eif = DescriptionEif("[Files to download]\n[File Hashes]\n");
 };
 
 // What the host serves beside the description.
@@ -110,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ServedSignatureTest,
 // Catches a description beside Setup trusted without its signature beside it, or a signed
 // one in local mode refused because its signature was not copied along.
 TEST_F(SignedRetrievalTest, ADescriptionBesideSetupNeedsItsSignatureBesideIt) {
-  const std::string local = DescriptionEif("[Download Initial Setup]\nNo\n[Files to download]\n");
+  // A signed description vouches for its files, even when it lists none.
+  const std::string local = DescriptionEif("[Download Initial Setup]\nNo\n[Files to download]\n[File Hashes]\n");
   WriteFileBytes(JoinPath(m_programFolder, L"SetupInitial.eif"), local);
   EXPECT_FALSE(Retrieve());
   EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Error opening the local initial setup eif."});
