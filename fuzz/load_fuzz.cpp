@@ -64,7 +64,11 @@ void CheckReportLines(const std::string& report) {
                                         "File hashes: ",
                                         "Signature: ",
                                         "Signing key ",
-                                        "Note: "};
+                                        "Note: ",
+                                        "Warning: ",
+                                        "Expires: ",
+                                        "Serial: ",
+                                        "Setup Name: "};
   Require(!report.empty() && report.back() == '\n');
   int loads = 0;
   for (std::size_t line = 0; line < report.size(); line = report.find('\n', line) + 1) {
