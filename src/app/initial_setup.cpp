@@ -152,20 +152,15 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
 bool CSetupApp::DownloadListedFile(const std::wstring& url, const std::wstring& setupTempFolder,
                                    const std::wstring& local, const std::optional<CFileHashes>& hashes,
                                    WindowHandle window, std::wstring& failure) {
-  // A local name is a name inside the setup temp folder, never a path out of it or a device:
-  // such an entry fails as its download would.
-  if (!IsPlainFileName(local)) {
-    failure = L"not a plain file name";
+  // Such an entry fails as its download would; a copy of a file the hashes do not cover that
+  // lies there already goes too.
+  failure = ListedFileRefusal(local, hashes);
+  if (!failure.empty()) {
+    if (IsPlainFileName(local)) DeleteFileInFolder(setupTempFolder, local);
     return false;
   }
   const std::wstring destination = JoinPath(setupTempFolder, local);
   const std::optional<CSha256Digest> expected = hashes ? hashes->For(local) : std::nullopt;
-  // A file the hashes do not cover is refused unseen, as is whatever copy of it lies there.
-  if (hashes && !expected) {
-    DeleteFileInFolder(setupTempFolder, local);
-    failure = L"no line for it in \"File Hashes\"";
-    return false;
-  }
   if (m_downloader.DownloadFile(url, destination, window, expected)) return true;
   // A failed transfer over an earlier copy of the file keeps that copy, which will do, unless
   // the description's hash says it is not the file listed.
