@@ -8,6 +8,7 @@
 #include "description/description_signature.h"
 #include "description/file_hashes.h"
 #include "download/connection.h"
+#include "download/download_choice.h"
 #include "system/file_name.h"
 #include "system/file_ops.h"
 #include "system/path.h"
@@ -81,18 +82,13 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
   const auto urlOn = [&](const std::wstring& host) {
     return m_trust.scheme + host + path + L"/" + kInitialSetupFileName;
   };
-  const auto serves = [&](const std::wstring& host) {
-    const std::int64_t length = ProbeUrlLength(urlOn(host), m_transport);
-    const bool chosen = length >= kMinimumDeclaredLength;
-    m_log.Write(L"host " + host + L": declares " + DecimalText(length) + L" bytes for the description" +
-                (chosen ? L", chosen" : L", lost (1000 needed; 0 is no answer, an error status or no length)"));
-    return chosen;
-  };
-  std::wstring host = m_hosts.primary;
-  if (!serves(host)) {
-    host = m_hosts.secondary;
-    if (!serves(host)) host.clear();
-  }
+  const std::wstring host = ChooseDescriptionHost({m_hosts.primary, m_hosts.secondary}, [&](const std::wstring& h) {
+    const std::int64_t length = ProbeUrlLength(urlOn(h), m_transport);
+    m_log.Write(L"host " + h + L": declares " + DecimalText(length) + L" bytes for the description" +
+                (HostServesDescription(length) ? L", chosen"
+                                               : L", lost (1000 needed; 0 is no answer, an error status or no length)"));
+    return length;
+  });
   if (host.empty()) {
     ShowRunMessage(L"Error: Download site not found.", L"neither download host serves " + path + L"/" +
                                                            kInitialSetupFileName);
@@ -178,16 +174,15 @@ bool CSetupApp::DownloadListedFile(const std::wstring& url, const std::wstring& 
 }
 
 std::wstring CSetupApp::FindDownloadSite() {
-  std::wstring remote0, local0, site;
+  std::wstring remote0, local0;
   m_description.GetFirstFile(remote0, local0);
-  for (bool more = m_description.GetFirstSite(site); more; more = m_description.GetNextSite(site)) {
+  return ChooseDownloadSite(m_description, [&](const std::wstring& site) {
     const std::int64_t length = ProbeUrlLength(m_trust.scheme + site + remote0, m_transport);
-    const bool chosen = length > kMinimumDeclaredLength;
     m_log.Write(L"site " + WithoutCredentials(site) + L": declares " + DecimalText(length) + L" bytes for " + remote0 +
-                (chosen ? L", chosen" : L", lost (more than 1000 needed; 0 is no answer, an error status or no length)"));
-    if (chosen) return site;
-  }
-  return {};
+                (SiteServesFiles(length) ? L", chosen"
+                                         : L", lost (more than 1000 needed; 0 is no answer, an error status or no length)"));
+    return length;
+  });
 }
 
 bool CSetupApp::LoadDescription(const std::wstring& path, const std::wstring& which, const std::wstring& setupName,

@@ -16,6 +16,7 @@
 #include "description/description_signature.h"
 #include "description/setup_description.h"
 #include "download/connection.h"
+#include "download/download_choice.h"
 #include "download/downloader.h"
 #include "eif_check.h"
 #include "eif_private_file.h"
@@ -131,14 +132,10 @@ struct CPreflight {
 
 void Run(const COnlineOptions& o, CRecordingTransport& transport, const std::wstring& folder, CPreflight& p) {
   const std::wstring fileUrl = L"/" + std::wstring(kInitialSetupFileName);
-  for (const std::wstring& host : {o.primary, o.secondary}) {
-    const CAnswer answer = transport.Probe(o.scheme + host + o.path + fileUrl);
-    p.hosts.emplace_back(host, answer);
-    if (answer.length >= kMinimumDeclaredLength) {
-      p.host = host;
-      break;
-    }
-  }
+  p.host = ChooseDescriptionHost({o.primary, o.secondary}, [&](const std::wstring& host) {
+    p.hosts.emplace_back(host, transport.Probe(o.scheme + host + o.path + fileUrl));
+    return p.hosts.back().second.length;
+  });
   if (p.host.empty()) {
     p.message = L"Error: Download site not found.";
     return;
@@ -167,16 +164,12 @@ void Run(const COnlineOptions& o, CRecordingTransport& transport, const std::wst
     p.message = L"Error opening the initial setup eif.";
     return;
   }
-  std::wstring remote, local, site;
+  std::wstring remote, local;
   if (!description.GetFirstFile(remote, local)) return;
-  for (bool more = description.GetFirstSite(site); more; more = description.GetNextSite(site)) {
-    const CAnswer answer = transport.Probe(o.scheme + site + remote);
-    p.sites.emplace_back(site, answer);
-    if (answer.length > kMinimumDeclaredLength) {
-      p.site = site;
-      break;
-    }
-  }
+  p.site = ChooseDownloadSite(description, [&](const std::wstring& site) {
+    p.sites.emplace_back(site, transport.Probe(o.scheme + site + remote));
+    return p.sites.back().second.length;
+  });
   if (p.site.empty()) {
     p.message = L"Error: Download site not found.";
     return;
