@@ -8,6 +8,7 @@
 #include "description/description_signature.h"
 #include "description/file_hashes.h"
 #include "download/connection.h"
+#include "download/download_choice.h"
 #include "system/file_name.h"
 #include "system/file_ops.h"
 #include "system/path.h"
@@ -81,18 +82,13 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
   const auto urlOn = [&](const std::wstring& host) {
     return m_trust.scheme + host + path + L"/" + kInitialSetupFileName;
   };
-  const auto serves = [&](const std::wstring& host) {
-    const std::int64_t length = ProbeUrlLength(urlOn(host), m_transport);
-    const bool chosen = length >= kMinimumDeclaredLength;
-    m_log.Write(L"host " + host + L": declares " + DecimalText(length) + L" bytes for the description" +
-                (chosen ? L", chosen" : L", lost (1000 needed; 0 is no answer, an error status or no length)"));
-    return chosen;
-  };
-  std::wstring host = m_hosts.primary;
-  if (!serves(host)) {
-    host = m_hosts.secondary;
-    if (!serves(host)) host.clear();
-  }
+  const std::wstring host = ChooseDescriptionHost({m_hosts.primary, m_hosts.secondary}, [&](const std::wstring& h) {
+    const std::int64_t length = ProbeUrlLength(urlOn(h), m_transport);
+    m_log.Write(L"host " + h + L": declares " + DecimalText(length) + L" bytes for the description" +
+                (HostServesDescription(length) ? L", chosen"
+                                               : L", lost (1000 needed; 0 is no answer, an error status or no length)"));
+    return length;
+  });
   if (host.empty()) {
     ShowRunMessage(L"Error: Download site not found.", L"neither download host serves " + path + L"/" +
                                                            kInitialSetupFileName);
@@ -152,20 +148,15 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
 bool CSetupApp::DownloadListedFile(const std::wstring& url, const std::wstring& setupTempFolder,
                                    const std::wstring& local, const std::optional<CFileHashes>& hashes,
                                    WindowHandle window, std::wstring& failure) {
-  // A local name is a name inside the setup temp folder, never a path out of it or a device:
-  // such an entry fails as its download would.
-  if (!IsPlainFileName(local)) {
-    failure = L"not a plain file name";
+  // Such an entry fails as its download would; a copy of a file the hashes do not cover that
+  // lies there already goes too.
+  failure = ListedFileRefusal(local, hashes);
+  if (!failure.empty()) {
+    if (IsPlainFileName(local)) DeleteFileInFolder(setupTempFolder, local);
     return false;
   }
   const std::wstring destination = JoinPath(setupTempFolder, local);
   const std::optional<CSha256Digest> expected = hashes ? hashes->For(local) : std::nullopt;
-  // A file the hashes do not cover is refused unseen, as is whatever copy of it lies there.
-  if (hashes && !expected) {
-    DeleteFileInFolder(setupTempFolder, local);
-    failure = L"no line for it in \"File Hashes\"";
-    return false;
-  }
   if (m_downloader.DownloadFile(url, destination, window, expected)) return true;
   // A failed transfer over an earlier copy of the file keeps that copy, which will do, unless
   // the description's hash says it is not the file listed.
@@ -183,16 +174,15 @@ bool CSetupApp::DownloadListedFile(const std::wstring& url, const std::wstring& 
 }
 
 std::wstring CSetupApp::FindDownloadSite() {
-  std::wstring remote0, local0, site;
+  std::wstring remote0, local0;
   m_description.GetFirstFile(remote0, local0);
-  for (bool more = m_description.GetFirstSite(site); more; more = m_description.GetNextSite(site)) {
+  return ChooseDownloadSite(m_description, [&](const std::wstring& site) {
     const std::int64_t length = ProbeUrlLength(m_trust.scheme + site + remote0, m_transport);
-    const bool chosen = length > kMinimumDeclaredLength;
     m_log.Write(L"site " + WithoutCredentials(site) + L": declares " + DecimalText(length) + L" bytes for " + remote0 +
-                (chosen ? L", chosen" : L", lost (more than 1000 needed; 0 is no answer, an error status or no length)"));
-    if (chosen) return site;
-  }
-  return {};
+                (SiteServesFiles(length) ? L", chosen"
+                                         : L", lost (more than 1000 needed; 0 is no answer, an error status or no length)"));
+    return length;
+  });
 }
 
 bool CSetupApp::LoadDescription(const std::wstring& path, const std::wstring& which, const std::wstring& setupName,

@@ -4,6 +4,7 @@
 #include "description/file_hashes.h"
 #include "description/setup_description.h"
 #include "description/tag_parser.h"
+#include "system/file_name.h"
 #include "system/text.h"
 #include "websetup_config.h"
 
@@ -115,4 +116,12 @@ std::wstring SignedDescriptionRefusal(const CSetupDescription& description, cons
     refusal = L"it has no \"File Hashes\", so nothing would vouch for its files";
   }
   return refusal;
+}
+
+std::wstring ListedFileRefusal(const std::wstring& local, const std::optional<CFileHashes>& hashes) {
+  // A local name is a name inside the setup temp folder, never a path out of it or a device.
+  if (!IsPlainFileName(local)) return L"not a plain file name";
+  // A file the hashes do not cover is refused unseen.
+  if (hashes && !hashes->For(local)) return L"no line for it in \"File Hashes\"";
+  return {};
 }

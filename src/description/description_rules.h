@@ -10,6 +10,7 @@
 #include <string_view>
 
 class CSetupDescription;
+class CFileHashes;
 
 inline constexpr wchar_t kExpiresTag[] = L"Expires";
 inline constexpr wchar_t kSerialTag[] = L"Serial";
@@ -43,3 +44,8 @@ std::wstring TrustTagRefusal(const CSetupDescription& description, const CDescri
 // TrustTagRefusal, and then a description without "File Hashes": in a signed run every listed
 // file must be vouched for. Empty when a signed Setup takes the description.
 std::wstring SignedDescriptionRefusal(const CSetupDescription& description, const CDescriptionRuleInput& input);
+
+// Why a run refuses a listed file before fetching it: a local name that is not a plain file
+// name, or, in a description with "File Hashes", one the tag has no line for. Empty when the
+// file is fetched. The run and eiftool's preflight both ask this.
+std::wstring ListedFileRefusal(const std::wstring& local, const std::optional<CFileHashes>& hashes);

@@ -14,12 +14,14 @@
 #include "eif_check.h"
 #include "eif_hashes.h"
 #include "eif_online.h"
+#include "eif_private_file.h"
 #include "eif_signing.h"
 #include "eif_test_support.h"
 #include "support/loopback_server.h"
 #include "support/test_support.h"
 #include "system/command_line.h"
 #include "system/file.h"
+#include "system/file_ops.h"
 #include "system/text.h"
 #include "websetup_config.h"
 
@@ -416,6 +418,23 @@ TEST_F(EifToolTest, PackWritesTrustTagsThatCheckJudges) {
         << what << "\n" << report.str();
     EXPECT_NE(report.str().find(row.report), std::string::npos) << what << "\n" << report.str();
   }
+}
+
+// Catches a scratch folder under a name another user can take first (a fixed or reused name,
+// one that exists already, one others may write), and a preflight that goes on without one.
+TEST_F(EifToolTest, PreflightScratchFoldersAreNewAndPrivate) {
+  CScopedTempFolderEnv env(m_temp.Path());
+  const std::wstring a = CreateScratchFolder(L"x-"), b = CreateScratchFolder(L"x-");
+  ASSERT_FALSE(a.empty());
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(IsPrivateFolder(a) && IsPrivateFolder(b));
+  EXPECT_EQ(a.rfind(m_temp / L"x-", 0), 0u) << a;
+
+  CScopedTempFolderEnv gone(m_temp / L"missing");
+  EXPECT_EQ(CreateScratchFolder(L"x-"), L"");
+  std::ostringstream out;
+  EXPECT_EQ(CheckOnline(COnlineOptions{L"127.0.0.1:1", L"127.0.0.1:1", L"http://", L"/d", "", L"", "", false, 0, {}}, out),
+            2);
 }
 
 // --- check: File Hashes and signatures ------------------------------------------------------

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "description/file_hashes.h"
+#include "description/setup_description.h"
+#include "download/download_choice.h"
 #include "download/downloader.h"
 #include "progress_recorder.h"
 #include "support/test_support.h"
@@ -230,3 +232,31 @@ INSTANTIATE_TEST_SUITE_P(Cases, DownloadHashTest,
                                            CHashCase{"Swapped", {"abd"}, kAbc, false},
                                            CHashCase{"DataAfterAnEmptyRead", {"ab", "", "c"}, kAbc, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Catches a boundary off by one (a host needs 1000 bytes, a site more than 1000), a host or site
+// asked after one was chosen, or a site chosen for a description that lists no file.
+TEST(DownloadChoiceTest, FirstHostAndSiteThatDeclareEnough) {
+  const struct {
+    std::vector<std::int64_t> lengths;  // what a, b, c declare
+    const wchar_t* host;
+    const wchar_t* site;
+    int asked;  // of the sites
+  } rows[] = {
+      {{1000, 5000, 5000}, L"a", L"b", 2},
+      {{999, 1000, 1001}, L"b", L"c", 3},
+      {{0, 0, 0}, L"", L"", 3},
+      {{1001, 0, 0}, L"a", L"a", 1},
+  };
+  for (const auto& row : rows) {
+    const auto lengthOf = [&row](const std::wstring& where) { return row.lengths[static_cast<std::size_t>(where[0] - L'a')]; };
+    int asked = 0;
+    EXPECT_EQ(ChooseDescriptionHost({L"a", L"b", L"c"}, lengthOf), row.host);
+    CSetupDescription description;
+    ASSERT_TRUE(description.LoadText(L"[Download Sites]\r\na\r\nb\r\nc\r\n[Files to download]\r\n/f -> f\r\n[End]End"));
+    EXPECT_EQ(ChooseDownloadSite(description, [&](const std::wstring& site) { return ++asked, lengthOf(site); }), row.site);
+    EXPECT_EQ(asked, row.asked);
+  }
+  CSetupDescription empty;
+  ASSERT_TRUE(empty.LoadText(L"[Download Sites]\r\na\r\n[Files to download]\r\n[End]End"));
+  EXPECT_EQ(ChooseDownloadSite(empty, [](const std::wstring&) { return std::int64_t{5000}; }), L"");
+}

@@ -141,6 +141,9 @@ class Case:
     # the genuine current ones; None leaves a tag out. no_hashes: no "File Hashes" either.
     signed_tags: dict = None
     no_hashes: bool = False
+    # Unsigned: a "File Hashes" without Notes.txt's line; the local name Notes.txt is listed as.
+    partial_hashes: bool = False
+    notes_local: str = "Notes.txt"
     # Why the wine run cannot show this case (wine's WinINet differs from Windows' there).
     not_on_wine: str = None
     # The run must take at least this long: Setup waits out what the download rules say.
@@ -190,6 +193,11 @@ CASES = [
                     "download http://{m1}/FileFails/Notes.txt attempt 4 of 4 failed: status 404",
                     "failed: Notes.txt: every attempt at http://{m1}/FileFails/Notes.txt failed",
                     "message box: Error: Failed to download Notes.txt", "setup temp folder removed")),
+    # What the run refuses before fetching a file, the preflight must predict.
+    Case("HashLineMissing", partial_hashes=True, message="Error: Failed to download Notes.txt", log="argument",
+         preflight=True),
+    Case("LocalNotPlain", notes_local="../Notes.txt", message="Error: Failed to download ../Notes.txt",
+         log="argument", preflight=True),
     Case("ExitCode", exit_code=3, log="variable",
          log_lines=("Setup started: ", "final setup started: ", "final setup ended with exit code 3",
                     "setup temp folder removed")),
@@ -395,7 +403,7 @@ def description(case, hosts, program, local_tags=(), hashes=None, tags=None):
     if case.listed:
         query = f"?{case.name}" if case.query else ""
         lines += [f"/{case.name}/FinalSetup.bin -> {program}", f"/{case.name}/Product.dat -> Product.dat",
-                  f"/{case.name}/Notes.txt{query} -> Notes.txt"]
+                  f"/{case.name}/Notes.txt{query} -> {case.notes_local}"]
     if hashes is not None:
         lines += ["[File Hashes]", *(f"{hashlib.sha256(data).hexdigest()}  {name}" for name, data in hashes.items())]
     if case.unattended_arguments is not None:
@@ -527,6 +535,8 @@ class Prepared:
     def hashes(self):
         """What the case's "File Hashes" lists: every served file in a signed case, else no tag."""
         c = self.case
+        if c.partial_hashes:
+            return {name: data for name, data in self.files.items() if name != "Notes.txt"}
         if not c.signed or c.no_hashes:
             return None
         return self.files if c.listed else {}

@@ -5,18 +5,23 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 #include "description/description_rules.h"
+#include "description/file_hashes.h"
 #include "description/description_signature.h"
 #include "description/setup_description.h"
 #include "download/connection.h"
+#include "download/download_choice.h"
 #include "download/downloader.h"
 #include "eif_check.h"
+#include "eif_private_file.h"
 #include "system/clock.h"
+#include "system/file_ops.h"
 #include "system/text.h"
 #include "websetup_config.h"
 
@@ -108,6 +113,7 @@ struct CListed {
   std::wstring remote, local;
   CAnswer answer;
   bool errorPage = false;
+  std::wstring refusal = {};  // why the run refuses the file before fetching it
 };
 
 struct CPreflight {
@@ -126,14 +132,10 @@ struct CPreflight {
 
 void Run(const COnlineOptions& o, CRecordingTransport& transport, const std::wstring& folder, CPreflight& p) {
   const std::wstring fileUrl = L"/" + std::wstring(kInitialSetupFileName);
-  for (const std::wstring& host : {o.primary, o.secondary}) {
-    const CAnswer answer = transport.Probe(o.scheme + host + o.path + fileUrl);
-    p.hosts.emplace_back(host, answer);
-    if (answer.length >= kMinimumDeclaredLength) {
-      p.host = host;
-      break;
-    }
-  }
+  p.host = ChooseDescriptionHost({o.primary, o.secondary}, [&](const std::wstring& host) {
+    p.hosts.emplace_back(host, transport.Probe(o.scheme + host + o.path + fileUrl));
+    return p.hosts.back().second.length;
+  });
   if (p.host.empty()) {
     p.message = L"Error: Download site not found.";
     return;
@@ -162,26 +164,24 @@ void Run(const COnlineOptions& o, CRecordingTransport& transport, const std::wst
     p.message = L"Error opening the initial setup eif.";
     return;
   }
-  std::wstring remote, local, site;
+  std::wstring remote, local;
   if (!description.GetFirstFile(remote, local)) return;
-  for (bool more = description.GetFirstSite(site); more; more = description.GetNextSite(site)) {
-    const CAnswer answer = transport.Probe(o.scheme + site + remote);
-    p.sites.emplace_back(site, answer);
-    if (answer.length > kMinimumDeclaredLength) {
-      p.site = site;
-      break;
-    }
-  }
+  p.site = ChooseDownloadSite(description, [&](const std::wstring& site) {
+    p.sites.emplace_back(site, transport.Probe(o.scheme + site + remote));
+    return p.sites.back().second.length;
+  });
   if (p.site.empty()) {
     p.message = L"Error: Download site not found.";
     return;
   }
+  const std::optional<CFileHashes> hashes = CFileHashes::From(description);
   for (bool more = description.GetFirstFile(remote, local); more; more = description.GetNextFile(remote, local)) {
     CListed listed{remote, local, transport.Probe(o.scheme + p.site + remote)};
     listed.errorPage = ServesErrorPage(transport.Inner(), listed.answer.url);
+    listed.refusal = ListedFileRefusal(local, hashes);
     p.total += listed.answer.length;
     const bool fails = !listed.answer.answered || listed.answer.status >= kFirstErrorStatus ||
-                       listed.answer.length == 0 || listed.errorPage;
+                       listed.answer.length == 0 || listed.errorPage || !listed.refusal.empty();
     if (fails && p.message.empty()) p.message = L"Error: Failed to download " + local;
     p.files.push_back(listed);
   }
@@ -207,9 +207,12 @@ void WriteText(const COnlineOptions& o, const CPreflight& p, std::ostream& out) 
   for (const CListed& f : p.files) {
     out << "  " << ReportText(f.remote) << " -> " << ReportText(f.local) << ": " << ReportText(Answer(f.answer))
         << (f.errorPage ? ", a not-found page" : "") << (f.answer.length == 0 ? ", the download would fail" : "")
+        << (f.refusal.empty() ? "" : ", refused by the run: " + ReportText(f.refusal))
         << "\n";
   }
   out << "Byte total: " << p.total << "\n";
+  out << "Not seen: the listed files' bytes. The preflight fetches no listed file whole, so a file swapped or "
+         "damaged on a mirror shows only when the run checks it against \"File Hashes\".\n";
   if (!p.message.empty()) {
     out << "Prediction: the run fails with \"" << ReportText(p.message) << "\"\n";
   } else {
@@ -246,14 +249,16 @@ void WriteJson(const CPreflight& p, bool ok, std::ostream& out) {
 }  // namespace
 
 int CheckOnline(const COnlineOptions& options, std::ostream& out, IHttpTransport& transport) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path folder = fs::temp_directory_path(ec) / ("eiftool-online-" + std::to_string(RealClock().TickCount()));
-  fs::create_directories(folder, ec);
+  // Where the description is fetched to and checked: no other user may swap it meanwhile.
+  const std::wstring folder = CreateScratchFolder(L"eiftool-online-");
+  if (folder.empty()) {
+    std::cerr << "eiftool: check --online: no private scratch folder can be made in the temporary folder\n";
+    return 2;
+  }
   CRecordingTransport recording(transport);
   CPreflight p;
-  Run(options, recording, folder.wstring(), p);
-  fs::remove_all(folder, ec);
+  Run(options, recording, folder, p);
+  DeleteFolder(folder);
   const bool ok = p.message.empty() && p.checkClean;
   if (options.json) {
     WriteJson(p, ok, out);

@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "eif_private_file.h"
+#include "system/folders.h"
 #include "system/text.h"
 
 bool WriteNewKeyFile(const std::wstring& path, std::string_view bytes, KeyFileReaders readers, std::string& error) {
@@ -33,4 +36,12 @@ bool WriteNewKeyFile(const std::wstring& path, std::string_view bytes, KeyFileRe
   ::unlink(name.c_str());
   error = "cannot write " + name;
   return false;
+}
+
+std::wstring CreateScratchFolder(const std::wstring& prefix) {
+  // mkdtemp makes the folder with mode 0700, or fails: it never takes one that exists.
+  std::string pattern = ToUtf8(GetTempFolder() + L"/" + prefix) + "XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  return ::mkdtemp(name.data()) != nullptr ? FromUtf8(name.data()) : std::wstring();
 }
