@@ -9,26 +9,27 @@
 #include "websetup_config.h"
 
 namespace {
-bool IsLeapYear(std::int64_t year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
-int DaysInMonth(std::int64_t year, int month) {
+int DaysInMonth(int year, int month) {
   constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar, by eras of 400 years.
-std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar (years 0 to 9999), by
+// eras of 400 years.
+int DaysFromCivil(int year, int month, int day) {
   year -= month <= 2 ? 1 : 0;
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const std::int64_t yearOfEra = year - era * 400;
-  const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  const int era = (year >= 0 ? year : year - 399) / 400;
+  const int yearOfEra = year - era * 400;
+  const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   return era * 146097 + dayOfEra - 719468;
 }
 
 // The digits of text[at, at + count) as a number; -1 when any is not a digit.
-std::int64_t Digits(std::wstring_view text, std::size_t at, std::size_t count) {
-  std::int64_t value = 0;
+int Digits(std::wstring_view text, std::size_t at, std::size_t count) {
+  int value = 0;
   for (std::size_t i = at; i < at + count; ++i) {
     if (text[i] < L'0' || text[i] > L'9') return -1;
     value = value * 10 + (text[i] - L'0');
@@ -49,20 +50,23 @@ bool SameSetupName(const std::wstring& a, const std::wstring& b) {
 }  // namespace
 
 std::optional<std::int64_t> ParseUtcTimestamp(std::wstring_view text) {
-  // 0123456789012345678 9
-  // YYYY-MM-DDTHH:MM:SSZ
-  if (text.size() != 20 || text[4] != L'-' || text[7] != L'-' || text[10] != L'T' || text[13] != L':' ||
-      text[16] != L':' || text[19] != L'Z') {
-    return std::nullopt;
+  // "YYYY-MM-DDTHH:MM:SSZ": the marks at their places, and each field within its range.
+  constexpr wchar_t kForm[] = L"YYYY-MM-DDTHH:MM:SSZ";
+  constexpr struct {
+    std::size_t at, count;
+    int low, high;
+  } kFields[] = {{0, 4, 0, 9999}, {5, 2, 1, 12}, {8, 2, 1, 31}, {11, 2, 0, 23}, {14, 2, 0, 59}, {17, 2, 0, 59}};
+  if (text.size() != 20) return std::nullopt;
+  for (std::size_t i : {4, 7, 10, 13, 16, 19}) {
+    if (text[i] != kForm[i]) return std::nullopt;
   }
-  const std::int64_t year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
-  const std::int64_t hour = Digits(text, 11, 2), minute = Digits(text, 14, 2), second = Digits(text, 17, 2);
-  if (year < 0 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, static_cast<int>(month)) ||
-      hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
-    return std::nullopt;
+  int value[6];
+  for (std::size_t f = 0; f < 6; ++f) {
+    value[f] = Digits(text, kFields[f].at, kFields[f].count);
+    if (value[f] < kFields[f].low || value[f] > kFields[f].high) return std::nullopt;
   }
-  return DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day)) * 86400 + hour * 3600 + minute * 60 +
-         second;
+  if (value[2] > DaysInMonth(value[0], value[1])) return std::nullopt;
+  return std::int64_t{DaysFromCivil(value[0], value[1], value[2])} * 86400 + value[3] * 3600 + value[4] * 60 + value[5];
 }
 
 std::wstring FormatUtcTimestamp(std::int64_t utcSeconds) {
