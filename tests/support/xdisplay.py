@@ -137,13 +137,16 @@ class XDisplay:
 
     def click_bottom_centre(self, window_id, up_from_bottom):
         """Clicks the window at its horizontal centre, up_from_bottom pixels above its lower
-        edge: where a message box has its one button. A click needs no keyboard focus."""
+        edge: where a message box has its one button. A click needs no keyboard focus. The
+        window is raised first: a click lands on whatever is on top there, and another program's
+        topmost window (a splash of a run that started later) would take it, again and again
+        while runs keep starting."""
         geometry = dict(line.split("=", 1) for line in self.xdotool("getwindowgeometry", "--shell", window_id)
                         if "=" in line)
         if "WIDTH" not in geometry:
             return
         x, y = int(geometry["WIDTH"]) // 2, int(geometry["HEIGHT"]) - up_from_bottom
-        self.xdotool("mousemove", "--window", window_id, str(x), str(y), "click", "1")
+        self.xdotool("windowraise", window_id, "mousemove", "--window", window_id, str(x), str(y), "click", "1")
 
     def cursor_image(self):
         """A digest of the pointer's cursor image as the X server shows it (XFixes), or None where
