@@ -2,7 +2,7 @@
 #include "app/setup_app.h"
 
 #include "app/run_names.h"
-#include "description/tag_parser.h"
+#include "description/description_rules.h"
 #include "download/connection.h"
 #include "system/file_name.h"
 #include "system/file_ops.h"
@@ -208,9 +208,7 @@ bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::ws
 }
 
 std::wstring CSetupApp::FinalSetupArguments() const {
-  // Looked for without GetValue, whose missing-tag message would reach every other description.
-  const bool tagged = m_description.FindTag(kUnattendedArgumentsTag) != kTagNotFound;
-  return ::FinalSetupArguments(m_options, tagged ? m_description.GetValue(kUnattendedArgumentsTag) : std::wstring(),
+  return ::FinalSetupArguments(m_options, OptionalTagValue(m_description, kUnattendedArgumentsTag).value_or(L""),
                                GetArgumentsAfterDoubleDash());
 }
 

@@ -37,13 +37,6 @@ int Digits(std::wstring_view text, std::size_t at, std::size_t count) {
   return value;
 }
 
-// The tag's value when the description has the tag; none when it has not.
-std::optional<std::wstring> OptionalValue(const CSetupDescription& description, const wchar_t* tag) {
-  // Looked for without GetValue, whose missing-tag message would reach every older description.
-  if (description.FindTag(tag) == kTagNotFound) return std::nullopt;
-  return description.GetValue(tag);
-}
-
 bool SameSetupName(const std::wstring& a, const std::wstring& b) {
   return kFileNamesIgnoreCase ? LowerCase(a) == LowerCase(b) : a == b;
 }
@@ -87,9 +80,15 @@ std::optional<std::uint64_t> ParseSerial(std::wstring_view text) {
   return value;
 }
 
+std::optional<std::wstring> OptionalTagValue(const CSetupDescription& description, const wchar_t* tag) {
+  // Looked for without GetValue, whose missing-tag message would reach every older description.
+  if (description.FindTag(tag) == kTagNotFound) return std::nullopt;
+  return description.GetValue(tag);
+}
+
 std::wstring TrustTagRefusal(const CSetupDescription& description, const CDescriptionRuleInput& input) {
   const std::wstring clock = L" (this computer's clock says " + FormatUtcTimestamp(input.nowUtc) + L")";
-  if (const auto expires = OptionalValue(description, kExpiresTag)) {
+  if (const auto expires = OptionalTagValue(description, kExpiresTag)) {
     const auto when = ParseUtcTimestamp(*expires);
     if (!when) return L"its \"Expires\" is \"" + *expires + L"\", not a date YYYY-MM-DDTHH:MM:SSZ that exists";
     if (input.nowUtc > *when + kExpirySlackSeconds) {
@@ -97,7 +96,7 @@ std::wstring TrustTagRefusal(const CSetupDescription& description, const CDescri
     }
   }
   std::uint64_t serial = 0;
-  if (const auto text = OptionalValue(description, kSerialTag)) {
+  if (const auto text = OptionalTagValue(description, kSerialTag)) {
     const auto parsed = ParseSerial(*text);
     if (!parsed) return L"its \"Serial\" is \"" + *text + L"\", not a number of at most 19 digits without a sign";
     serial = *parsed;
@@ -106,7 +105,7 @@ std::wstring TrustTagRefusal(const CSetupDescription& description, const CDescri
     return L"its serial " + DecimalText(static_cast<std::int64_t>(serial)) + L" is below " +
            DecimalText(static_cast<std::int64_t>(input.minSerial)) + L", the lowest this Setup takes";
   }
-  if (const auto name = OptionalValue(description, kSetupNameTag); name && input.setupName) {
+  if (const auto name = OptionalTagValue(description, kSetupNameTag); name && input.setupName) {
     if (!SameSetupName(*name, *input.setupName)) {
       return L"it is for the setup \"" + *name + L"\", not for \"" + *input.setupName + L"\"";
     }

@@ -28,6 +28,10 @@ std::wstring FormatUtcTimestamp(std::int64_t utcSeconds);
 // Decimal digits only, at most 19 of them, up to 2^63 - 1; none for anything else.
 std::optional<std::uint64_t> ParseSerial(std::wstring_view text);
 
+// The value of an optional tag; none when the description lacks the tag (and no missing-tag
+// message is shown).
+std::optional<std::wstring> OptionalTagValue(const CSetupDescription& description, const wchar_t* tag);
+
 // What the rules are held against.
 struct CDescriptionRuleInput {
   std::int64_t nowUtc = 0;       // this computer's clock

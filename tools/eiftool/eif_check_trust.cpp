@@ -113,11 +113,9 @@ void ReportFileHashes(CCheck& check, const CSetupDescription& description, const
 void ReportTrustTags(CCheck& check, const CSetupDescription& description, const CCheckOptions& options) {
   constexpr std::int64_t kWarnSeconds = 7 * 24 * 60 * 60;
   const std::int64_t now = RealClock().UtcSeconds();
-  const auto value = [&description](const wchar_t* tag) {
-    return description.FindTag(tag) == kTagNotFound ? std::optional<std::wstring>() : description.GetValue(tag);
-  };
-  const std::optional<std::wstring> expires = value(kExpiresTag), serial = value(kSerialTag),
-                                    name = value(kSetupNameTag);
+  const std::optional<std::wstring> expires = OptionalTagValue(description, kExpiresTag),
+                                    serial = OptionalTagValue(description, kSerialTag),
+                                    name = OptionalTagValue(description, kSetupNameTag);
   check.out << "Expires: " << (expires ? ReportText(*expires) : "none (never expires)");
   if (const std::optional<std::int64_t> when = expires ? ParseUtcTimestamp(*expires) : std::nullopt) {
     const std::int64_t left = *when - now;
