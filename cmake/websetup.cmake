@@ -65,18 +65,21 @@ function(websetup_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} websetup_test_support GTest::gtest_main GTest::gmock websetup_options)
   if(NOT (WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4))
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600 ENVIRONMENT "WINEDEBUG=-all")
+    # Tests see Setup's English texts, as a user without a language setting does.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 ENVIRONMENT "WINEDEBUG=-all"
+                         ENVIRONMENT_MODIFICATION "LC_ALL=unset:;LC_MESSAGES=unset:;LANG=unset:;LANGUAGE=unset:")
   endif()
 endfunction()
 
 # websetup_add_resources(<target>): compiles Setup's Windows resources (icon group, splash
-# picture and window template, manifest, version) into <target>; nothing elsewhere.
+# picture and window template, manifest, version, texts) into <target>; nothing elsewhere.
 function(websetup_add_resources target)
   if(NOT WIN32)
     return()
   endif()
   set(rc ${PROJECT_SOURCE_DIR}/res/setup.rc)
-  target_sources(${target} PRIVATE ${rc})
+  # The texts' string tables, one per language compiled in (made in src/system).
+  target_sources(${target} PRIVATE ${rc} ${WEBSETUP_TEXTS_DIR}/texts.rc)
   # windres reads the files the script names itself, unseen by the build's dependency scan.
   set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
     OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/splash.bmp;${PROJECT_SOURCE_DIR}/res/setup.ico;${PROJECT_SOURCE_DIR}/res/setup.manifest"

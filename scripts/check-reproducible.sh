@@ -41,7 +41,7 @@ build() {
     if [ -d "$source_cache/src" ]; then mkdir -p "$WEBSETUP_CACHE" && cp -a "$source_cache/src" "$WEBSETUP_CACHE/"; fi
     scripts/cryptopp-mingw.sh || exit 1
     for preset in "${presets[@]}"; do
-      cmake --preset "$preset" -DWEBSETUP_WERROR=ON || exit 1
+      cmake --preset "$preset" -DWEBSETUP_WERROR=ON -DWEBSETUP_LANGUAGES=all || exit 1
       cmake --build --preset "$preset" --target Setup eiftool || exit 1
     done
   ) >"$log" 2>&1; then

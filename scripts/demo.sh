@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/deps.sh --native
-cmake --preset linux >/dev/null
+cmake --preset linux -DWEBSETUP_LANGUAGES=all >/dev/null
 cmake --build --preset linux --target Setup eiftool
 
 cache=build/linux/CMakeCache.txt

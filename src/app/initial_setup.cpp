@@ -15,6 +15,7 @@
 #include "system/program_folder.h"
 #include "system/support_log.h"
 #include "system/text.h"
+#include "system/texts.h"
 
 namespace {
 const wchar_t kDefaultPathPrefix[] = L"/downloads/Setups/";
@@ -27,7 +28,7 @@ bool CSetupApp::RetrieveInitialSetup(const std::wstring& setupName, const std::w
   std::wstring failure;
   if (!LoadDescription(JoinPath(setupTempFolder, kInitialSetupFileName), L"the downloaded description", setupName,
                        failure)) {
-    ShowRunMessage(L"Error opening the initial setup eif.", failure);
+    ShowRunMessage(Text(IDS_DESCRIPTION_FAILED), failure);
     return false;
   }
   // From here on the run reads the copy in the setup temp folder.
@@ -41,7 +42,7 @@ bool CSetupApp::RetrieveDescription(const std::wstring& setupName, const std::ws
   if (FileExists(kInitialSetupFileName)) {
     std::wstring failure;
     if (!LoadDescription(kInitialSetupFileName, L"the description beside Setup", setupName, failure)) {
-      ShowRunMessage(L"Error opening the local initial setup eif.", failure);
+      ShowRunMessage(Text(IDS_LOCAL_DESCRIPTION_FAILED), failure);
       return false;
     }
     localMode = m_description.GetValue(L"Download Initial Setup") == kLocalModeValue;
@@ -51,7 +52,7 @@ bool CSetupApp::RetrieveDescription(const std::wstring& setupName, const std::ws
   // Whatever an earlier run left behind goes first.
   DeleteFolder(setupTempFolder, m_clock);
   if (!CreateSetupTempFolder(setupTempFolder)) {
-    ShowRunMessage(L"Error: Failed to create the Windows temp subfolder.",
+    ShowRunMessage(Text(IDS_TEMP_FOLDER_FAILED),
                    setupTempFolder + L" cannot be made, or it or its parent is not private to the user");
     return false;
   }
@@ -73,7 +74,7 @@ void CSetupApp::CopyProgramFolderTo(const std::wstring& setupTempFolder) {
 
 bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::wstring& setupTempFolder) {
   if (!m_isOnline()) {
-    ShowRunMessage(L"Error: No Internet connection.", L"the connection check found no network");
+    ShowRunMessage(Text(IDS_NO_CONNECTION), L"the connection check found no network");
     return false;
   }
   // A description beside Setup names the folder on the hosts that holds its newer version.
@@ -90,12 +91,12 @@ bool CSetupApp::DownloadInitialFile(const std::wstring& setupName, const std::ws
     return length;
   });
   if (host.empty()) {
-    ShowRunMessage(L"Error: Download site not found.", L"neither download host serves " + path + L"/" +
+    ShowRunMessage(Text(IDS_SITE_NOT_FOUND), L"neither download host serves " + path + L"/" +
                                                            kInitialSetupFileName);
     return false;
   }
   if (!m_downloader.DownloadFile(urlOn(host), JoinPath(setupTempFolder, kInitialSetupFileName), nullptr)) {
-    ShowRunMessage(L"Error: Failed to download.", L"every attempt at " + WithoutCredentials(urlOn(host)) + L" failed");
+    ShowRunMessage(Text(IDS_DESCRIPTION_DOWNLOAD_FAILED), L"every attempt at " + WithoutCredentials(urlOn(host)) + L" failed");
     return false;
   }
   // A signed description's signature lies beside it on the same host. Whether it arrived is
@@ -115,12 +116,12 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
   std::int64_t total = 0;
   if (m_description.GetFirstFile(remote, local)) {
     if (!m_isOnline()) {
-      ShowRunMessage(L"Error: No Internet connection.", L"the connection check found no network");
+      ShowRunMessage(Text(IDS_NO_CONNECTION), L"the connection check found no network");
       return false;
     }
     downloadSite = FindDownloadSite();
     if (downloadSite.empty()) {
-      ShowRunMessage(L"Error: Download site not found.",
+      ShowRunMessage(Text(IDS_SITE_NOT_FOUND),
                      L"no \"Download Sites\" entry declares more than 1000 bytes for " + remote);
       return false;
     }
@@ -136,7 +137,7 @@ bool CSetupApp::DownloadListedFiles(const std::wstring& setupTempFolder, CProgre
   for (bool more = m_description.GetFirstFile(remote, local); more; more = m_description.GetNextFile(remote, local)) {
     std::wstring failure;
     if (!DownloadListedFile(m_trust.scheme + downloadSite + remote, setupTempFolder, local, hashes, window, failure)) {
-      ShowRunMessage(L"Error: Failed to download " + local, local + L": " + failure);
+      ShowRunMessage(Text(IDS_FILE_DOWNLOAD_FAILED, {local}), local + L": " + failure);
       return false;
     }
     m_log.Write(L"listed file " + local + L": in place");

@@ -2,6 +2,7 @@
 #include "app/run_options.h"
 
 #include "system/text.h"
+#include "system/texts.h"
 
 namespace {
 enum class Switch { Quiet, Passive, Help, Log };
@@ -37,14 +38,7 @@ CRunOptions ParseRunOptions(const std::vector<std::wstring>& arguments, const st
 }
 
 std::wstring UsageText(const std::wstring& programName) {
-  return L"Usage: " + programName + L" [/quiet | /passive] [/log FILE] [-- ARGUMENTS]\n"
-         L"/quiet, /q, /silent: no window, no message (the log has it)\n"
-         L"/passive: progress only, no message\n"
-         L"/log FILE: a support log (unattended runs always keep one)\n"
-         L"-- ARGUMENTS: passed on to the setup\n"
-         L"/?, /help: this text\n"
-         L"Exit codes of /quiet and /passive: 0 or the setup's own; " + DecimalText(kExitAlreadyRunning) +
-         L" another run is going on; " + DecimalText(kExitSetupFailed) + L" failed.\n";
+  return Text(IDS_USAGE, {programName, DecimalText(kExitAlreadyRunning), DecimalText(kExitSetupFailed)});
 }
 
 std::wstring FinalSetupArguments(const CRunOptions& options, const std::wstring& tagLine,

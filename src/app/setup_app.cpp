@@ -10,6 +10,7 @@
 #include "system/path.h"
 #include "system/process.h"
 #include "system/text.h"
+#include "system/texts.h"
 #include "websetup_config.h"
 
 CSetupApp::CSetupApp(CDownloadHosts hosts, IClock& clock, IHttpTransport& transport)
@@ -135,7 +136,7 @@ void CSetupApp::RunSetup(const CRunNames& names) {
   if (!WriteUserInfoFile(names.setupTempFolder, names.modulePath, names.setupTempFolder, downloadSite, names.setupName,
                          installTime)) {
     // The folder stays as it is, for whoever looks into what went wrong.
-    ShowRunMessage(L"Error: Failed to create User Info File.",
+    ShowRunMessage(Text(IDS_USER_INFO_FILE_FAILED),
                    L"the User Info File named by \"User Info Filename\" cannot be written in " + names.setupTempFolder);
     return;
   }
@@ -157,7 +158,7 @@ bool CSetupApp::TakeRunLock(const CRunNames& names) {
       return true;
     case CRunLock::Result::HeldElsewhere:
       m_exitCode = kExitAlreadyRunning;
-      ShowRunMessage(L"Setup is already running.",
+      ShowRunMessage(Text(IDS_ALREADY_RUNNING),
                      L"another run of " + names.setupName + L" holds its setup temp folder; this one leaves it alone");
       return false;
     case CRunLock::Result::Unavailable:
@@ -192,7 +193,7 @@ bool CSetupApp::RunFinalSetup(const std::wstring& setupTempFolder, const std::ws
   }
   CloseProgressWindow(false);
   if (process == kNoProcess) {
-    ShowRunMessage(L"Error: Failed to start the final setup.",
+    ShowRunMessage(Text(IDS_START_FAILED),
                    plain ? program + L" cannot be started (missing, or not a program)"
                          : L"\"Program to run\" is \"" + programToRun + L"\", not a plain file name");
     return false;

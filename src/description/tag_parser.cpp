@@ -6,6 +6,7 @@
 #include "description/setup_description.h"
 #include "framework/framework.h"
 #include "system/text.h"
+#include "system/texts.h"
 
 namespace {
 constexpr wchar_t kLastNarrowCharacter = 0xFF;
@@ -103,5 +104,5 @@ void CSetupDescription::ReportMissingTag(const std::wstring& name) const {
     m_onMissingTag(name);
     return;
   }
-  ShowMessageBox(nullptr, L"Tag '" + name + L"' not found.", kMissingTagCaption);
+  ShowMessageBox(nullptr, ::Text(IDS_TAG_NOT_FOUND, {name}), kMissingTagCaption);
 }

@@ -4,6 +4,8 @@
 #include <cinttypes>
 
 #include "download/downloader.h"
+#include "system/text.h"
+#include "system/texts.h"
 
 namespace {
 constexpr int kQuarters = 4;
@@ -46,7 +48,7 @@ void CTerminalProgress::SetProgressTotal(std::int64_t total) {
   m_totalKnown = true;
   m_startTick = m_clock.TickCount();
   if (!m_redrawInPlace) {
-    std::fprintf(m_out, "Downloading %s\n", FormatByteCount(total).c_str());
+    std::fprintf(m_out, "%s\n", ToUtf8(Text(IDS_DOWNLOADING_TOTAL, {FromUtf8(FormatByteCount(total))})).c_str());
     std::fflush(m_out);
   }
   Draw(true);
@@ -61,10 +63,10 @@ LRESULT_T CTerminalProgress::OnMessage(unsigned message, WPARAM_T wParam, LPARAM
 }
 
 std::string CTerminalProgress::StatusText() const {
-  char text[160];
-  std::snprintf(text, sizeof text, "%3d%%  %s of %s", static_cast<int>(m_bar.Fraction() * 100.0),
-                FormatByteCount(m_received).c_str(), FormatByteCount(m_total).c_str());
-  std::string status = text;
+  char percent[16];
+  std::snprintf(percent, sizeof percent, "%3d%%  ", static_cast<int>(m_bar.Fraction() * 100.0));
+  std::string status = percent + ToUtf8(Text(IDS_RECEIVED_OF_TOTAL, {FromUtf8(FormatByteCount(m_received)),
+                                                                     FromUtf8(FormatByteCount(m_total))}));
   // No rate before a millisecond has passed: it would read as a stalled download.
   const std::uint32_t elapsed = m_clock.TickCount() - m_startTick;
   if (elapsed > 0) {
