@@ -16,9 +16,10 @@ packages=(
 )
 if [ $native = 0 ]; then
   # Xvfb, xdotool, xwd (x11-apps) and xprop (x11-utils) for the window and screenshot tests;
-  # osslsigncode for scripts/sign-setup.sh (Authenticode) and its test.
+  # osslsigncode for scripts/sign-setup.sh (Authenticode) and its test; locales for the runs
+  # under wine in German and Japanese (wine takes the user's language from the system's locale).
   packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xdotool x11-apps x11-utils dpkg-dev clang
-             libclang-rt-14-dev osslsigncode)
+             libclang-rt-14-dev osslsigncode locales)
 fi
 
 missing=()
@@ -29,6 +30,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ $native = 0 ]; then
+  for locale in de_DE ja_JP; do
+    locale -a | grep -qx "$locale.utf8" || localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+  done
 fi
 
 if [ $native = 0 ] && [ -x "$here/cryptopp-mingw.sh" ]; then

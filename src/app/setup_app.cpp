@@ -97,6 +97,8 @@ bool CSetupApp::OpenSupportLogAt(const std::wstring& path) {
   if (!m_log.Open(path)) return false;
   m_log.Write(L"Setup started: " + GetModulePath());
   m_log.Write(L"proxy: " + m_transport.ProxyText());
+  // The message lines below are in this language; the reasons beside them stay in English.
+  m_log.Write(L"texts in: " + FromUtf8(TextLanguage()));
   // Nothing the observer holds may need freeing: the application object outlives the observer's
   // own storage, and its destructor still resets the observer.
   const wchar_t* prefix = m_options.Unattended() ? L"message (no box in an unattended run): " : L"message box: ";

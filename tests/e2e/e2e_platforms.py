@@ -59,6 +59,14 @@ def per_platform(value, platform):
     return value[platform.name] if isinstance(value, dict) else value
 
 
+def set_language(env, lang):
+    """The run's language settings: only LANG, and only when the case gives one."""
+    for name in ("LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"):
+        env.pop(name, None)
+    if lang is not None:
+        env["LANG"] = lang
+
+
 def setup_arguments(prep, env, log_path):
     """Setup's command line after its name: the case's switches, its support log (or the variable
     set in env that asks for it), and what follows "--"."""
@@ -177,6 +185,7 @@ class LinuxPlatform:
                    XDG_CONFIG_HOME=os.path.join(home, "config"), TZ=FOREIGN_TZ,
                    WEBSETUP_STUB_RECORD=record, WEBSETUP_STUB_SLEEP_MS=str(prep.case.sleep_ms),
                    WEBSETUP_STUB_EXIT_CODE=str(per_platform(prep.case.exit_code, self)))
+        set_language(env, prep.case.lang)
         # Local mode needs no network: without a proxy the .test hosts cannot be reached at all.
         if prep.case.mode != "local-no" or prep.case.listed:
             env.update(prep.proxy_env(web))
@@ -360,6 +369,7 @@ class WinePlatform:
         env = {**os.environ, "DISPLAY": self.display, "WEBSETUP_WINEDEBUG": "+win", "TZ": FOREIGN_TZ,
                "WEBSETUP_STUB_RECORD": self.native(record), "WEBSETUP_STUB_SLEEP_MS": str(prep.case.sleep_ms),
                "WEBSETUP_STUB_EXIT_CODE": str(per_platform(prep.case.exit_code, self))}
+        set_language(env, prep.case.lang)
         stderr_path = os.path.join(prep.folder, "trace.txt")
         leaf = prep.case.name + "Setup"
         if not hasattr(prep, "temp_owner"):

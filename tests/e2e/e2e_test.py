@@ -154,6 +154,8 @@ class Case:
     # The description's "Unattended Arguments" line, and the arguments the final setup must find.
     unattended_arguments: str = None
     final_arguments: tuple = ()
+    # The user's locale (LANG) for the run; None: no language setting at all, which is English.
+    lang: str = None
 
     def unattended(self):
         return bool(self.switches)
@@ -172,6 +174,12 @@ CASES = [
                    ("m1", "/Secondary/FinalSetup.bin"), ("m1", "/Secondary/Product.dat"),
                    ("m1", "/Secondary/Notes.txt")}),
     Case("NoHost", initial_on=(), message="Error: Download site not found."),
+    # Messages in the user's language; a language Setup has no catalogue for gets the English text.
+    Case("German", initial_on=(), lang="de_DE.UTF-8", message="Fehler: Die Download-Website wurde nicht gefunden."),
+    Case("Japanese", notes_fail=True, lang="ja_JP.UTF-8", log="argument", log_lines=("texts in: ja",),
+         message="\u30a8\u30e9\u30fc: Notes.txt \u3092\u30c0\u30a6\u30f3\u30ed\u30fc\u30c9\u3067\u304d"
+                 "\u307e\u305b\u3093\u3067\u3057\u305f"),
+    Case("Dutch", initial_on=(), lang="nl_NL.UTF-8", message="Error: Download site not found."),
     Case("LocalNo", mode="local-no", listed=False, requests=set()),
     Case("LocalPath", mode="local-path",
          requests={("p", "/elsewhere/LocalPath/SetupInitial.eif"), ("m1", "/LocalPath/FinalSetup.bin"),
@@ -946,6 +954,12 @@ def start_proxies(stack, ctx, cases, web):
             proxyhost.AuthProxy(scheme, PROXY_USER, PROXY_PASSWORDS["right"], parent_port=web.port))
 
 
+def built_in(lang, languages):
+    """Whether Setup has the catalogue of a case's locale (a Dutch run expects English anyway)."""
+    tag = (lang or "en").split("_")[0]
+    return tag in ("en", "nl") or languages == "all" or tag in languages.split(",")
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--platform", choices=("linux", "wine"), required=True)
@@ -967,6 +981,7 @@ def main(argv):
     parser.add_argument("--test-ca", help="linux, https: the CA file the test Setup was built to trust")
     parser.add_argument("--case", action="append", help="run only these cases")
     parser.add_argument("--preflight-tool", help="eiftool for the platform, for the preflight cases")
+    parser.add_argument("--languages", default="en", help="Setup's WEBSETUP_LANGUAGES: the language cases need theirs")
     args = parser.parse_args(argv)
     platform = (LinuxPlatform if args.platform == "linux" else WinePlatform)(args)
     table = HTTPS_CASES if args.https else FAULT_CASES if args.faults else RESUME_CASES if args.resume \
@@ -976,8 +991,10 @@ def main(argv):
     linux_only = lambda c: (c.display and not c.switches) or c.unusable_display or c.proxy or c.not_on_wine  # noqa: E731
     cases = [c for c in table if (not args.case or c.name in args.case) and (args.platform == "linux" or not linux_only(c))
              and (args.preflight_tool or not c.preflight)
-             and (args.signed_setup or not c.signed)]
+             and (args.signed_setup or not c.signed) and built_in(c.lang, args.languages)]
     for c in table:
+        if not built_in(c.lang, args.languages) and (not args.case or c.name in args.case):
+            print(f"not built in: {c.name}: Setup has no catalogue for {c.lang}")
         if args.platform == "wine" and c.not_on_wine and (not args.case or c.name in args.case):
             print(f"not on wine: {c.name}: {c.not_on_wine}")
     if any(c.proxy for c in cases) and not proxyhost.available():
