@@ -79,7 +79,7 @@ function(websetup_add_resources target)
   endif()
   set(rc ${PROJECT_SOURCE_DIR}/res/setup.rc)
   # The texts' string tables, one per language compiled in (made in src/system).
-  target_sources(${target} PRIVATE ${rc} ${WEBSETUP_TEXTS_DIR}/texts.rc)
+  target_sources(${target} PRIVATE ${rc} ${WEBSETUP_TEXTS_RC})
   # windres reads the files the script names itself, unseen by the build's dependency scan.
   set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
     OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/splash.bmp;${PROJECT_SOURCE_DIR}/res/setup.ico;${PROJECT_SOURCE_DIR}/res/setup.manifest"
