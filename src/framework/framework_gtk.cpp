@@ -16,6 +16,7 @@
 #include "framework/display_diagnosis.h"
 #include "framework/framework_platform.h"
 #include "system/text.h"
+#include "system/texts.h"
 
 namespace {
 // The colours of a plain Windows dialog and its smooth progress bar.
@@ -626,7 +627,8 @@ bool ShowGtkMessageBox(WindowHandle owner, const std::wstring& text, const std::
   auto* owned = owner != nullptr ? static_cast<GdkWindow*>(owner->m_nativeHandle) : nullptr;
   // Built by hand: a message dialog of this GTK no longer shows the icon of its kind.
   GtkWidget* box =
-      gtk_dialog_new_with_buttons(ToUtf8(caption).c_str(), nullptr, GTK_DIALOG_MODAL, "_OK", GTK_RESPONSE_OK, nullptr);
+      gtk_dialog_new_with_buttons(ToUtf8(caption).c_str(), nullptr, GTK_DIALOG_MODAL,
+                                  ToUtf8(Text(IDS_OK_BUTTON)).c_str(), GTK_RESPONSE_OK, nullptr);
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, kBoxSpacing);
   gtk_container_set_border_width(GTK_CONTAINER(row), kBoxSpacing);
   gtk_box_pack_start(GTK_BOX(row), gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG), FALSE, FALSE,
