@@ -1,5 +1,6 @@
-// The splash window's rules that need no screen: dialog units at 96 dpi and scaled, the
-// progress arithmetic of its message handler, and totals beyond the control's 32 bits.
+// The splash window's rules that need no screen: dialog units at 96 dpi and scaled, the picture's
+// margin, the progress arithmetic of its message handler, and totals beyond the control's 32
+// bits.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -55,6 +56,24 @@ INSTANTIATE_TEST_SUITE_P(
                       CScaledLayoutCase{144, {7, 13}, {0, 0, 815, 405}, {0, 0, 816, 371}, {6, 375, 810, 399}},
                       CScaledLayoutCase{192, {7, 13}, {0, 0, 1086, 540}, {0, 0, 1088, 494}, {8, 500, 1080, 532}},
                       CScaledLayoutCase{288, {6, 13}, {0, 0, 1395, 810}, {0, 0, 1401, 741}, {9, 750, 1386, 798}}));
+
+// Catches a margin rounded up at 144 dpi (a column of the dialog's background at the window's
+// right edge, since the placeholder is only one scaled pixel wider than the client area), one
+// that is not scaled at 192 dpi, and one that vanishes below 96 dpi.
+TEST(SplashPictureTest, TheMarginIsOne96DpiPixelRoundedDown) {
+  const struct {
+    int dpi, margin;
+  } cases[] = {{72, 1}, {96, 1}, {120, 1}, {144, 1}, {191, 1}, {192, 2}, {240, 2}, {288, 3}};
+  const CDialogTemplate& layout = SplashDialogTemplate();
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplashPictureMargin(c.dpi), c.margin) << c.dpi;
+    for (const CBaseUnits base : {CBaseUnits{6, 13}, CBaseUnits{7, 13}}) {
+      const CRect client = DialogUnitsToPixelsAt({0, 0, layout.width, layout.height}, base, c.dpi);
+      const CRect picture = DialogUnitsToPixelsAt(layout.controls.at(0).units, base, c.dpi);
+      EXPECT_GE(picture.right - SplashPictureMargin(c.dpi), client.right) << c.dpi << " dpi, " << base.cx;
+    }
+  }
+}
 
 // Catches a handler that computes from lParam, answers non-zero, lets the position pass the
 // total, or loses the sliver the bar starts with.
