@@ -25,6 +25,14 @@ CRect DialogUnitsToPixels(const CRect& units, CBaseUnits base) {
   return {left, top, left + MulDivRound(units.Width(), base.cx, 4), top + MulDivRound(units.Height(), base.cy, 8)};
 }
 
+CBaseUnits BaseUnitsOfLetters(int lettersWidth, int cellHeight) { return {(lettersWidth / 26 + 1) / 2, cellHeight}; }
+
+CRect DialogUnitsToPixelsAt(const CRect& units, CBaseUnits base96, int dpi) {
+  const CRect pixels = DialogUnitsToPixels(units, base96);
+  return {MulDivRound(pixels.left, dpi, kLayoutDpi), MulDivRound(pixels.top, dpi, kLayoutDpi),
+          MulDivRound(pixels.right, dpi, kLayoutDpi), MulDivRound(pixels.bottom, dpi, kLayoutDpi)};
+}
+
 namespace {
 constexpr std::int64_t kControlMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kControlMin = std::numeric_limits<std::int32_t>::min();

@@ -38,6 +38,18 @@ int MulDivRound(int value, int numerator, int denominator);
 // vertical unit an eighth of the character height. Position and size are rounded each on its
 // own, as a template holds them.
 CRect DialogUnitsToPixels(const CRect& units, CBaseUnits base);
+// The base units of a font from the width of the 52 letters A-Z a-z and its cell height: the
+// average width rounded as Windows rounds it for dialog units.
+CBaseUnits BaseUnitsOfLetters(int lettersWidth, int cellHeight);
+
+// The screen resolution at which a template's pixels are laid out first: Windows' 100 %.
+inline constexpr int kLayoutDpi = 96;
+// Dialog units to pixels on a screen of dpi dots per inch: laid out with the font's base units
+// at 96 dpi, then every edge scaled by dpi / 96 (rounded as MulDiv rounds). A font measured at
+// the screen's own resolution comes in whole pixels (a bitmap font only in a few sizes), so its
+// base units do not grow in step with the resolution and the window's proportions would drift;
+// scaled edges keep neighbouring controls touching where they touch at 96 dpi.
+CRect DialogUnitsToPixelsAt(const CRect& units, CBaseUnits base96, int dpi);
 
 // What a platform without dialog resources builds a dialog from (Windows reads the resource
 // with the same id; a test holds the two side by side).

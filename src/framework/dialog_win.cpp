@@ -4,6 +4,8 @@
 // The common controls' header needs the types of windows.h first.
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "framework/dialog_platform.h"
 #include "system/system32_win.h"
 
@@ -16,9 +18,66 @@ struct CDialogPlatform {
 namespace {
 HWND WindowOf(const CDialog& dialog) { return dialog.m_platform->window; }
 
+// The dialog font's base units at 96 dpi, whatever the screen's resolution: the font the dialog
+// manager chose, asked for at its 96-dpi height and measured as the dialog manager measures it.
+// Zero where it cannot be measured.
+CBaseUnits BaseUnitsAt96Dpi(HWND window, const CDialogTemplate& layout) {
+  constexpr wchar_t kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  constexpr int kPointsPerInch = 72;
+  LOGFONTW description{};
+  auto* dialogFont = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+  if (dialogFont == nullptr || GetObjectW(dialogFont, sizeof description, &description) == 0) return {};
+  description.lfHeight = -MulDiv(layout.fontPoints, kLayoutDpi, kPointsPerInch);
+  description.lfWidth = 0;
+  HFONT font = CreateFontIndirectW(&description);
+  if (font == nullptr) return {};
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, font);
+  TEXTMETRICW metrics{};
+  SIZE letters{};
+  const bool measured =
+      GetTextMetricsW(screen, &metrics) != FALSE &&
+      GetTextExtentPoint32W(screen, kLetters, static_cast<int>(std::size(kLetters) - 1), &letters) != FALSE;
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(font);
+  return measured ? BaseUnitsOfLetters(letters.cx, metrics.tmHeight) : CBaseUnits{};
+}
+
+// Off 96 dpi the window and its controls get the 96-dpi layout scaled by the resolution
+// (DialogUnitsToPixelsAt) instead of the dialog manager's own: "MS Sans Serif" comes in a few
+// pixel sizes only, and those do not grow in step with the resolution (under wine: 7 x 13 at
+// 96 dpi, 10 x 19 at 144 and 13 x 24 at 192, where 10.5 x 19.5 and 14 x 26 keep the
+// proportions), so the window came out 1.43 times wider but 1.46 times taller at 150 %, the
+// picture lost its aspect and the bar its place. The window keeps the centre the dialog
+// manager gave it. At 96 dpi nothing moves.
+void ScaleLayoutToScreen(HWND window, const CDialogTemplate& layout) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  if (dpi == kLayoutDpi) return;
+  const CBaseUnits base = BaseUnitsAt96Dpi(window, layout);
+  if (base.cx <= 0 || base.cy <= 0) return;
+  for (const CControlTemplate& control : layout.controls) {
+    const CRect r = DialogUnitsToPixelsAt(control.units, base, dpi);
+    MoveWindow(GetDlgItem(window, control.id), r.left, r.top, r.Width(), r.Height(), FALSE);
+  }
+  const CRect client = DialogUnitsToPixelsAt({0, 0, layout.width, layout.height}, base, dpi);
+  RECT frame{0, 0, client.Width(), client.Height()};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+  RECT placed{};
+  GetWindowRect(window, &placed);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  SetWindowPos(window, nullptr, (placed.left + placed.right - width) / 2, (placed.top + placed.bottom - height) / 2,
+               width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
 INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<CDialog*>(lParam);
+    ScaleLayoutToScreen(window, dialog->Layout());
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
     dialog->m_platform = new CDialogPlatform{window};
     dialog->m_nativeHandle = window;

@@ -175,8 +175,7 @@ CBaseUnits MeasureBaseUnits(const CDialogTemplate& layout) {
   g_object_unref(text);
   pango_font_description_free(font);
   g_object_unref(context);
-  // The average width of the 52 letters, rounded as Windows rounds it for dialog units.
-  const CBaseUnits base{(width / 26 + 1) / 2, height};
+  const CBaseUnits base = BaseUnitsOfLetters(width, height);
   return base.cx > 0 && base.cy > 0 ? base : kFallbackBaseUnits;
 }
 

@@ -15,8 +15,9 @@ void DrawBitmapStretched(CPaintDC& dc, const CRect& rect, unsigned bitmapId) {
   // Halftone averages the source pixels; it needs the brush origin set after the mode.
   SetStretchBltMode(target, HALFTONE);
   SetBrushOrgEx(target, 0, 0, nullptr);
-  StretchBlt(target, rect.left, rect.top, rect.Width() - 1, rect.Height() - 1, memory, 0, 0, info.bmWidth,
-             info.bmHeight, SRCCOPY);
+  const int width = rect.Width() - SplashPictureMargin(GetDeviceCaps(target, LOGPIXELSX));
+  const int height = rect.Height() - SplashPictureMargin(GetDeviceCaps(target, LOGPIXELSY));
+  StretchBlt(target, rect.left, rect.top, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
   SelectObject(memory, previous);
   DeleteDC(memory);
   DeleteObject(bitmap);

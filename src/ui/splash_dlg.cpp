@@ -58,3 +58,5 @@ void CSplashDlg::OnPaint() {
   CPaintDC dc(*this);
   DrawBitmapStretched(dc, GetDlgItemClientRect(IDC_PICTURE), IDB_SPLASH);
 }
+
+int SplashPictureMargin(int dpi) { return dpi > kLayoutDpi ? dpi / kLayoutDpi : 1; }

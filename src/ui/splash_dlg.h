@@ -34,10 +34,18 @@ class CSplashDlg : public CDialog, public CProgressWindow {
   CHotSpotStatic m_picture;
 };
 
-// Draws the bitmap resource bitmapId, scaled with an averaging filter, into rect minus one
-// pixel at the right and the bottom. Windows loads the bitmap resource anew for every call;
-// Linux keeps the scaled copy of the compiled-in picture for the size last drawn.
+// Draws the bitmap resource bitmapId, scaled with an averaging filter, into rect minus a
+// margin at the right and the bottom: one pixel of the 96-dpi layout (SplashPictureMargin of the
+// screen's resolution on Windows; one unscaled pixel on Linux, where a screen scale multiplies
+// the whole window and the picture is scaled to the device's pixels). Windows loads the bitmap
+// resource anew for every call; Linux keeps the scaled copy of the compiled-in picture for the
+// size last drawn.
 void DrawBitmapStretched(CPaintDC& dc, const CRect& rect, unsigned bitmapId);
+
+// The margin left under and beside the picture on a screen of dpi dots per inch: the 96-dpi
+// layout's one pixel, scaled and rounded down, so that the picture still reaches the client
+// area's right edge, which clips the placeholder by one 96-dpi pixel.
+int SplashPictureMargin(int dpi);
 
 // The window text: with no caption bar it shows only where the system lists windows.
 inline constexpr wchar_t kSplashWindowText[] = L"Orvel's Projects";

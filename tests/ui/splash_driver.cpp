@@ -1,8 +1,8 @@
 // Drives a real splash window from commands on stdin, for the screenshot tests and the
 // benchmarks: no message loop runs between commands, exactly as in a run. Each command answers
 // with one line on stdout.
-//   total N | progress N [LPARAM] | flood COUNT BYTES | box TEXT | expected FILE | untop |
-//   destroy | quit
+//   total N | progress N [LPARAM] | flood COUNT BYTES | box TEXT | expected FILE [WIDTH HEIGHT] |
+//   untop | destroy | quit
 #include "splash_driver.h"
 
 #include <chrono>
@@ -31,13 +31,16 @@ void PrintBar(const CSplashDlg& splash) {
               control.upper, control.position);
 }
 
-// The picture as it should appear: the bitmap scaled into the placeholder minus one pixel.
-bool WriteExpectedPicture(const CSplashDlg& splash, const std::string& path) {
+// The picture as it should appear: the bitmap scaled with our averaging filter to width x
+// height, by default into the placeholder minus one pixel (a scaled screen's test names the
+// size it measured on the screen).
+bool WriteExpectedPicture(const CSplashDlg& splash, const std::string& path, int width, int height) {
   const CEmbeddedBitmap file = SplashBitmapFile();
   const auto picture = DecodeBmp24(file.data, file.size);
   const CRect r = splash.GetDlgItemClientRect(IDC_PICTURE);
   if (!picture) return false;
-  const CPixelBuffer scaled = ScaleAveraging(*picture, r.Width() - 1, r.Height() - 1);
+  const CPixelBuffer scaled =
+      ScaleAveraging(*picture, width > 0 ? width : r.Width() - 1, height > 0 ? height : r.Height() - 1);
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) return false;
   std::fprintf(out, "P6\n%d %d\n255\n", scaled.width, scaled.height);
@@ -80,8 +83,10 @@ bool RunCommand(CSplashDlg& splash, const std::string& line) {
     std::printf("closed\n");
   } else if (command == "expected") {
     std::string path;
-    in >> path;
-    std::printf("%s\n", WriteExpectedPicture(splash, path) ? "written" : "failed");
+    int width = 0;
+    int height = 0;
+    in >> path >> width >> height;
+    std::printf("%s\n", WriteExpectedPicture(splash, path, width, height) ? "written" : "failed");
   } else if (command == "untop") {
     splash.SetTopmost(false);
     std::printf("untopped\n");

@@ -1,5 +1,5 @@
 // The splash driver's Windows facts: the progress control's own range and position, the
-// window's styles, and the bar's styles and visual style.
+// window's styles, the screen's resolution, and the bar's styles and visual style.
 #include <windows.h>
 // The common controls' header needs the types of windows.h first.
 #include <commctrl.h>
@@ -39,6 +39,14 @@ void PrintBarStyle(HWND bar) {
               (style & WS_BORDER) != 0, (exStyle & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) != 0,
               (window.right - window.left - client.right) / 2);
 }
+
+// "dpi D": the screen's resolution as the program sees it, so that a scaled screen's test
+// knows its setting reached the program.
+void PrintDpi() {
+  HDC screen = GetDC(nullptr);
+  std::printf("dpi %d\n", GetDeviceCaps(screen, LOGPIXELSY));
+  ReleaseDC(nullptr, screen);
+}
 }  // namespace
 
 CProgressCtrl::CControlState NativeBarState(const CProgressCtrl& bar) {
@@ -60,5 +68,6 @@ void PrintPlatformFacts(const CSplashDlg& splash) {
   std::printf("frame %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom);
   std::printf("foreground %d\n", GetForegroundWindow() == window);
   std::printf("screen %d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  PrintDpi();
   PrintBarStyle(static_cast<HWND>(splash.m_progress.m_nativeHandle));
 }
