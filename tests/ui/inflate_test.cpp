@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/splash_picture.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -138,6 +140,25 @@ TEST(InflateDistanceTest, ReachesBack32768Bytes) {
   std::string output;
   EXPECT_TRUE(Inflate(stream, expected.size(), &output));
   EXPECT_EQ(output, expected);
+}
+
+// Catches a packed picture whose length is not the one checked, and a damaged length that
+// makes us allocate whatever it says (4 GB); "stored bytes" behind each length.
+TEST(UnpackPictureTest, TakesOnlyTheLengthItsStreamHas) {
+  const Bytes stream = {0x78, 0x01, 0x01, 0x0c, 0x00, 0xf3, 0xff, 0x73, 0x74, 0x6f, 0x72, 0x65,
+                        0x64, 0x20, 0x62, 0x79, 0x74, 0x65, 0x73, 0x1f, 0xcf, 0x04, 0xd9};
+  const struct {
+    Bytes length;
+    std::string file;
+  } cases[] = {
+      {{12, 0, 0, 0}, "stored bytes"}, {{11, 0, 0, 0}, ""}, {{13, 0, 0, 0}, ""}, {{0xff, 0xff, 0xff, 0xff}, ""}};
+  for (const auto& c : cases) {
+    Bytes packed = c.length;
+    packed.insert(packed.end(), stream.begin(), stream.end());
+    const std::vector<std::uint8_t> file = UnpackPicture(packed.data(), packed.size());
+    EXPECT_EQ(std::string(file.begin(), file.end()), c.file) << int{c.length[0]};
+  }
+  EXPECT_TRUE(UnpackPicture(stream.data(), 3).empty());  // shorter than a length
 }
 
 }  // namespace
