@@ -80,8 +80,19 @@ function(websetup_add_resources target)
   set(rc ${PROJECT_SOURCE_DIR}/res/setup.rc)
   # The texts' string tables, one per language compiled in (made in src/system).
   target_sources(${target} PRIVATE ${rc} ${WEBSETUP_TEXTS_RC})
-  # windres reads the files the script names itself, unseen by the build's dependency scan.
+  websetup_splash_resource(${target} ${rc} "${PROJECT_SOURCE_DIR}/res/setup.ico;${PROJECT_SOURCE_DIR}/res/setup.manifest")
   set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/splash.bmp;${PROJECT_SOURCE_DIR}/res/setup.ico;${PROJECT_SOURCE_DIR}/res/setup.manifest"
     COMPILE_DEFINITIONS "WEBSETUP_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};WEBSETUP_VERSION_MINOR=${PROJECT_VERSION_MINOR};WEBSETUP_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
+endfunction()
+
+# websetup_splash_resource(<target> <rc> <other files the script names>): lets the resource
+# script <rc> of <target> name "splash.packed", the packed splash picture the build makes.
+function(websetup_splash_resource target rc files)
+  set(packed ${PROJECT_BINARY_DIR}/res/splash.packed)
+  add_dependencies(${target} websetup_packed_splash)
+  # windres looks for the files a script names in its include folders too; and it reads them
+  # itself, unseen by the build's dependency scan.
+  set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
+    INCLUDE_DIRECTORIES ${PROJECT_BINARY_DIR}/res
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${packed};${files}")
 endfunction()

@@ -1,5 +1,5 @@
 # Turns a file into a C++ source that returns its bytes (cmake -P; INPUT, OUTPUT, HEADER and
-# FUNCTION given with -D), so the Linux build carries the same picture as the Windows resource.
+# FUNCTION given with -D), so the Linux build carries the same bytes as the Windows resource.
 file(READ ${INPUT} hex HEX)
 string(LENGTH "${hex}" digits)
 math(EXPR size "${digits} / 2")

@@ -1,10 +1,13 @@
 // The picture controls' platform parts on Windows: pictures are GDI bitmaps (resources or
-// handles) read into pixel buffers, and text is drawn by GDI into a DIB section.
+// handles) or the packed splash picture read into pixel buffers, and text is drawn by GDI into
+// a DIB section.
 #include <windows.h>
 
 #include <algorithm>
 
+#include "resource.h"
 #include "ui/picture_static.h"
+#include "ui/splash_picture.h"
 
 namespace {
 // Pixels of a device-independent bitmap: blue, green, red, rows padded to four bytes.
@@ -73,6 +76,11 @@ void DeletePictureHandle(std::uintptr_t handle) { DeleteObject(reinterpret_cast<
 std::optional<CPixelBuffer> LoadPictureBitmap(const CPictureKey& key) {
   if (key.handle != 0) return ReadBitmap(reinterpret_cast<HBITMAP>(key.handle));
   if ((key.resourceId & 0xFFFF) == 0) return std::nullopt;
+  // The splash picture is carried packed, not as a bitmap resource.
+  if ((key.resourceId & 0xFFFF) == IDB_SPLASH) {
+    const CEmbeddedBitmap file = SplashBitmapFile();
+    return DecodeBmp24(file.data, file.size);
+  }
   HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(key.resourceId & 0xFFFF));
   if (bitmap == nullptr) return std::nullopt;
   std::optional<CPixelBuffer> pixels = ReadBitmap(bitmap);

@@ -174,14 +174,17 @@ INSTANTIATE_TEST_SUITE_P(
         CScaleCase{"NegativeHeight", 2, 2, Bytes(12, 7), 5, -1, {}}),
     [](const testing::TestParamInfo<CScaleCase>& info) { return std::string(info.param.name); });
 
-// Catches a build that embeds another file than the committed picture, or embeds it cut
-// short, and a picture the decoder cannot read or reads upside down.
+// Catches a build that embeds another file than the committed picture, or packs it so that
+// it does not unpack to every byte of it, and a picture the decoder cannot read or reads
+// upside down.
 TEST(SplashPictureTest, EmbeddedBytesAreTheCommittedPicture) {
   const std::string committed = ReadFileBytes(BuildPathForTesting(WEBSETUP_SPLASH_BMP));
-  const CEmbeddedBitmap embedded = SplashBitmapFile();
-  ASSERT_EQ(embedded.size, committed.size());
-  EXPECT_EQ(std::memcmp(embedded.data, committed.data(), committed.size()), 0);
-  const auto picture = DecodeBmp24(embedded.data, embedded.size);
+  const CEmbeddedBitmap packed = EmbeddedSplashPicture();
+  EXPECT_LT(packed.size, committed.size() / 3);
+  const std::vector<std::uint8_t> embedded = UnpackPicture(packed.data, packed.size);
+  ASSERT_EQ(embedded.size(), committed.size());
+  EXPECT_EQ(std::memcmp(embedded.data(), committed.data(), committed.size()), 0);
+  const auto picture = DecodeBmp24(embedded.data(), embedded.size());
   ASSERT_TRUE(picture.has_value());
   EXPECT_EQ(picture->width, 550);
   EXPECT_EQ(picture->height, 300);
