@@ -65,9 +65,10 @@ function(websetup_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} websetup_test_support GTest::gtest_main GTest::gmock websetup_options)
   if(NOT (WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4))
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    # Tests see Setup's English texts, as a user without a language setting does.
+    # Tests see Setup's English texts, as a user of a locale that names no language does (UTF-8,
+    # which wine needs for file names beyond ASCII).
     set_tests_properties(${name} PROPERTIES TIMEOUT 600 ENVIRONMENT "WINEDEBUG=-all"
-                         ENVIRONMENT_MODIFICATION "LC_ALL=unset:;LC_MESSAGES=unset:;LANG=unset:;LANGUAGE=unset:")
+                         ENVIRONMENT_MODIFICATION "LC_ALL=unset:;LC_MESSAGES=unset:;LANG=set:C.UTF-8;LANGUAGE=unset:")
   endif()
 endfunction()
 

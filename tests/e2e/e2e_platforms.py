@@ -60,11 +60,11 @@ def per_platform(value, platform):
 
 
 def set_language(env, lang):
-    """The run's language settings: only LANG, and only when the case gives one."""
+    """The run's language settings: only LANG, the case's locale or else C.UTF-8 (no language,
+    so English; but UTF-8, which wine needs to map names beyond ASCII to Unix file names)."""
     for name in ("LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"):
         env.pop(name, None)
-    if lang is not None:
-        env["LANG"] = lang
+    env["LANG"] = lang or "C.UTF-8"
 
 
 def setup_arguments(prep, env, log_path):

@@ -154,7 +154,7 @@ class Case:
     # The description's "Unattended Arguments" line, and the arguments the final setup must find.
     unattended_arguments: str = None
     final_arguments: tuple = ()
-    # The user's locale (LANG) for the run; None: no language setting at all, which is English.
+    # The user's locale (LANG) for the run; None: C.UTF-8, a locale that names no language (English).
     lang: str = None
 
     def unattended(self):
