@@ -211,47 +211,38 @@ def chosen_languages(setting, po_dir):
     return sorted(set(wanted))
 
 
-def c_narrow(text):
-    """A C string literal of the UTF-8 bytes, octal escapes beyond ASCII (never glued to a digit)."""
+def quoted(units, prefix, quote, escape):
+    """A string literal of code units: printable ASCII as it is, the quote and the backslash
+    as `quote` and \\, every other unit as escape(unit)."""
     out = []
-    for b in text.encode("utf-8"):
-        c = chr(b)
-        if c in '"\\':
-            out.append("\\" + c)
-        elif 0x20 <= b < 0x7F:
+    for unit in units:
+        c = chr(unit)
+        if c == '"':
+            out.append(quote)
+        elif c == "\\":
+            out.append("\\\\")
+        elif 0x20 <= unit < 0x7F:
             out.append(c)
         else:
-            out.append(f"\\{b:03o}")
-    return '"' + "".join(out) + '"'
+            out.append(escape(unit))
+    return prefix + '"' + "".join(out) + '"'
+
+
+def c_narrow(text):
+    """A C string literal of the UTF-8 bytes, octal escapes beyond ASCII (never glued to a digit)."""
+    return quoted(text.encode("utf-8"), "", '\\"', lambda b: f"\\{b:03o}")
 
 
 def c_wide(text):
-    out = []
-    for c in text:
-        if c in '"\\':
-            out.append("\\" + c)
-        elif 0x20 <= ord(c) < 0x7F:
-            out.append(c)
-        else:
-            out.append(f"\\x{ord(c):04x}\" L\"")
-    return 'L"' + "".join(out) + '"'
+    """A C++ wide literal; a hex escape ends its piece, so no following letter is read into it."""
+    return quoted(map(ord, text), "L", '\\"', lambda c: f'\\x{c:04x}" L"')
 
 
 def rc_wide(text):
     """A resource-script wide string: "" for a quote, \\xNNNN for every UTF-16 unit beyond ASCII."""
-    out = []
-    for unit in (text.encode("utf-16-le")[i:i + 2] for i in range(0, len(text.encode("utf-16-le")), 2)):
-        code = int.from_bytes(unit, "little")
-        c = chr(code) if code < 0x80 else None
-        if c == '"':
-            out.append('""')
-        elif c == "\\":
-            out.append("\\\\")
-        elif c is not None and 0x20 <= code < 0x7F:
-            out.append(c)
-        else:
-            out.append(f"\\x{code:04x}")
-    return 'L"' + "".join(out) + '"'
+    data = text.encode("utf-16-le")
+    units = (int.from_bytes(data[i:i + 2], "little") for i in range(0, len(data), 2))
+    return quoted(units, "L", '""', lambda u: f"\\x{u:04x}")
 
 
 def write(path, text):
